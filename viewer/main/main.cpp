@@ -1,0 +1,54 @@
+// The stand-alone viewer program: turns its command line into the argument
+// string of CreateViewer and runs the event loop.
+#include <QApplication>
+#include <QWidget>
+
+#include <string>
+#include <vector>
+
+#include "viewer/ViewerExports.h"
+#include "viewer/krvViewer.h"
+#include "viewer/vkoViewer.h"
+
+namespace {
+
+// Words holding blanks or quotes are quoted so that they survive the
+// splitting rule of CreateViewer (a double quote toggles a quoted section).
+std::string quoteWord(const std::string& word) {
+    bool needsQuotes = word.empty() || word.find_first_of(" \t\r\n\v\f") != std::string::npos;
+    if (!needsQuotes) return word;
+    std::string out = "\"";
+    for (char c : word)
+        if (c != '"') out += c;  // a quote cannot be carried inside a quoted section
+    out += '"';
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+
+    // Options of the program itself start with "--" and never reach CreateViewer.
+    std::vector<std::string> words;
+    words.push_back(argc > 0 ? argv[0] : "viewer");
+    for (int i = 1; i < argc; ++i) {
+        std::string word = argv[i];
+        if (word.rfind("--", 0) == 0) continue;
+        words.push_back(word);
+    }
+    std::string args;
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (i) args += ' ';
+        args += quoteWord(words[i]);
+    }
+
+    vkoViewer* viewer = CreateViewer(nullptr, false, true, args.c_str());
+    if (!viewer) return 1;
+    krvViewer* box = viewer->Widget();
+    if (box && !viewer->NoWindow()) {
+        box->resize(900, 700);
+        box->show();
+    }
+    return app.exec();
+}
