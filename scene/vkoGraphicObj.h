@@ -14,7 +14,7 @@ class vkoViewer;
 
 class vkoGraphicObj {
 public:
-    static constexpr int kNumListFlags = NUM_LIST_KINDS + NUM_PRIMITIVE_LIST_KINDS;  // 7
+    static constexpr int kNumListFlags = int(NUM_LIST_KINDS) + int(NUM_PRIMITIVE_LIST_KINDS);  // 7
     static constexpr unsigned kAllViewportTexts = 0xFFFF;
 
     // name may be null (no name).
