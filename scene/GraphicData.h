@@ -211,6 +211,17 @@ public:
     void collapseColours();
     void stopLodWorker();  // abort, wait and delete the worker (if any)
 
+    // ---- reading and writing geometry items; these are implemented by the
+    // geometry loader (geometry/GeometryLoader.cpp), which may use the
+    // raster readers that this folder cannot include.
+    // Reads one object's items from the input stream up to DONE.
+    bool LoadData(bool singleList);
+    // Writes the items as geometry tokens (without the closing DONE).
+    bool SaveData(LinkStream& out) const;
+    // Replaces the image record by the decoded image file bytes; false (no
+    // image) when they do not decode to a non-empty image.
+    bool LoadImage(const unsigned char* bytes, int size);
+
     // Shared by the template, the reduced copy and the plain mesh.  A face
     // with an index outside 0..numVertices-1 or running past the entry list
     // is dropped instead of being read.  faceValues (per-face colours, may
