@@ -151,7 +151,41 @@ public:
     void ServiceLodQueue();
     void SetCurrentViewport(vkoViewport* viewport);
 
-    // ---- drawing seams (frame drawing fills these in)
+    // ---- viewports and layouts
+    vkoViewport* ViewportByNumber(int number) const { return FindViewportByNumber(number); }
+    void ApplyLayout(int layout);
+    void SetXSplit(float value);
+    void SetYSplit(float value);
+    void SetMaximized(bool on);
+    void ToggleMaximized();
+    void SetViewportInsets(int captionHeight, int gap);
+    bool SetCurrentViewportByNumber(int n);
+    vkoViewport* FindViewportByNumber(int n) const;
+    vkoViewport* FindViewportByName(const char* name) const;
+    bool SetCurrentViewportByName(const char* name);
+    int ViewportNumber(const char* name) const;
+    vkoViewport* ViewportAt(int x, int y) const;
+    vkoViewport* SelectViewportAt(int x, int y);
+    void HideAllViewports();
+
+    // ---- frame drawing
     void Redraw();
+    void RefreshAll();
     void MarkAllViewports(bool includeTexts = false);
+
+private:
+    void Assemble();
+    void Teardown();
+    void CreateRenderers();
+    void DestroyRenderers();
+    void ApplyPrintTolerance();
+    void ReadStartCameras();
+    void FreeSavedCameras();
+    void CreateLogo();
+    void CreateViewport(const char* name);
+    void SetDefaultView(vkoViewport* viewport);
+    void StartLodTimer();
+    vkoViewport* SlotViewport(int slot) const;
+    void PlaceViewport(vkoViewport* viewport, int edges, float left, float bottom, float width, float height);
+    void PlaceSlots(float sx, float sy);
 };

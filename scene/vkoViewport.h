@@ -1,0 +1,90 @@
+#pragma once
+// A rectangle of the drawing window with its own camera, object list,
+// display switches, clip plane, light direction, ruler, undo ring of views
+// and polygon (lasso) selection.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+class vkoViewer;
+class vkoGraphicObj;
+class Transform;
+class Graphics;
+
+class vkoViewport {
+public:
+    static constexpr int kUndoSlots = 50;
+    static constexpr int kMaxLassoPoints = 100;
+
+    vkoViewport(vkoViewer* owner, const char* name);
+    ~vkoViewport();
+    vkoViewport(const vkoViewport&) = delete;
+    vkoViewport& operator=(const vkoViewport&) = delete;
+
+    vkoViewer* owner = nullptr;
+    std::string viewportname;
+    unsigned char isCentered = 0;
+    unsigned char reservedFlag = 0;
+    unsigned char isVisibleFlag = 0;
+    unsigned char isAxisVisibleFlag = 1;
+    unsigned char isRulerVisibleFlag = 1;
+    unsigned char isCuttingPlaneVisibleFlag = 0;
+    unsigned char isBorderVisibleFlag = 0;
+    unsigned char isOrthographic = 1;
+    unsigned char isRotationEnabled = 1;
+    unsigned char needsRedraw = 0;
+    unsigned char sparse = 0;
+    unsigned char selectionPass = 0;
+    unsigned char colourPickPass = 0;
+    int axisType = 0;
+    float rulerScale = 1.0f;
+    std::string rulerUnits = "m";
+    float cuttingPlanePt1[3] = {0, 0, 0};
+    float cuttingPlanePt2[3] = {0, 0, 0};
+    float cuttingPlanePt3[3] = {0, 0, 0};
+    float cuttingPlaneD = 0.0f;
+    float lightAngleXToZ;
+    float lightAngleZToY;
+    float eyeOffset[3] = {0, 0, -5};
+    float left = 0, bottom = 0, width = 0, height = 0;
+    std::vector<vkoGraphicObj*> objects;  // sorted by object name, not owned
+    Transform* view = nullptr;            // owned, "main"
+    Transform* undoRing[kUndoSlots] = {};  // owned
+    int undoStart = 0, undoCursor = 0, undoEnd = 0;
+    int lassoCount = 0;
+    int lassoPoints[kMaxLassoPoints][2] = {};
+    int rubberPoint[2] = {-1, -1};
+
+    void setName(const char* text);
+    void setRulerUnits(const char* text);
+    void setRectangle(float l, float b, float w, float h);
+    void getRectangle(float& l, float& b, float& w, float& h) const;
+    // Pixel rectangle in the owner's window: left, bottom, width, height.
+    void pixelRectangle(int& x, int& y, int& w, int& h) const;
+    // Inclusive pixel corners.
+    void pixelBounds(int& x0, int& y0, int& x1, int& y1) const;
+    void toViewport(int& x, int& y) const;
+    void fromViewport(int& x, int& y) const;
+
+    void addObject(const char* name);
+    void removeObject(const char* name);
+    bool hasObject(const vkoGraphicObj* object) const;
+    int objectCount(bool excludeInternal) const;
+
+    void setClipPlane(const float points[9]);
+    void getClipPlane(float points[9]) const;
+    void setLightAngles(float a, float b);
+    void adjustLightAngles(float da, float db);
+    void resetLightAngles(bool defaults);
+    void setEyeOffset(float x, float y, float z);
+
+    void clearLasso();
+    bool addLassoPoint(int x, int y, bool close);
+    bool removeLassoPoint();
+    void setRubberPoint(int x, int y);
+
+private:
+    void createTransforms();
+    int findObject(const char* name, bool& found) const;
+    bool edgeCrossesLasso(int qx0, int qy0, int qx1, int qy1, int endingAtQ0Index) const;
+};
