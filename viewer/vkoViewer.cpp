@@ -10,6 +10,7 @@
 #include "render/Graphics.h"
 #include "scene/vkoGraphicObj.h"
 #include "scene/vkoViewport.h"
+#include "viewer/LogoImage.h"
 #include "viewer/krvViewer.h"
 
 vkoViewer::vkoViewer(krvViewer* box, bool isStandAlone, bool withoutWindow)
@@ -316,6 +317,16 @@ void vkoViewer::FreeSavedCameras() {
     numSavedCameras = 0;
 }
 
-void vkoViewer::CreateLogo() {}
+void vkoViewer::CreateLogo() {
+    NewGraphic("\tWATERMARK", nullptr);
+    logoGraphic = currentGraphic;
+    // Bottom right corner of each viewport, a little inside the edges.
+    const float position[3] = {0.99f, 0.01f, 0.0f};
+    const int alignBottomRight = 2 << 2;
+    logoGraphic->loadImage(kLogoPng, kLogoPngSize, position, 1.0f, alignBottomRight);
+    // Construction goes on with the logo as the only object; no viewport
+    // exists yet, so it is added to each as it is created.
+    currentGraphic = nullptr;
+}
 
 void vkoViewer::SetDefaultView(vkoViewport* viewport) { viewport->needsRedraw = 1; }
