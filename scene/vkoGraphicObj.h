@@ -11,6 +11,7 @@
 #include "scene/SceneTypes.h"
 
 class vkoViewer;
+class LinkStream;
 
 class vkoGraphicObj {
 public:
@@ -111,12 +112,15 @@ public:
     // Releases the current data and reads new data from the owner's input
     // stream.  True on success (dataLoaded, faces on, queued for reduction).
     bool loadData();
+    // The same from a given stream (scene files, tests).
+    bool loadData(LinkStream* input);
     void releaseData();
     void markAllDirty();
     GraphicData& ensureData();  // creates empty data when absent
 
-    // Frame-rate style text: a white one-entry colour map and one 2D text.
-    void makeText(const float position[3], const char* text);
+    // Frame-rate style text: a white one-entry colour map and one 2D text
+    // (position in viewport fractions, height as for 2D texts).
+    void makeText(const float position[3], const char* text, float height = 0.1f);
     // A 2D image decoded from an image file held in memory.  False (and no
     // image) when the bytes do not decode to a non-empty image.
     bool loadImage(const unsigned char* bytes, int size, const float position[3], float scale, int alignment);
@@ -132,8 +136,15 @@ public:
     void countItems(bool excludeFaces, long long& faceCount, long long& segmentCount) const;
 
     // ---- text forms
+    // Diagnostic dump, every line indented by `indent` blanks (at least one).
     void dump(FILE* file, int indent) const;
-    void save(FILE* file, bool withCounts) const;
+    std::string dumpText(int indent) const;
+    // Object section of the state and scene files ("\tkey = value" lines);
+    // save writes to a file descriptor and is false when writing fails.
+    bool save(int fd, bool withCounts) const;
+    std::string saveText(bool withCounts) const;
+    // One line of the section; false for null texts, a wrong number count
+    // or an unknown key.
     bool restore(const char* key, const char* value);
 
 private:

@@ -324,9 +324,6 @@ void vkoViewer::CreateLogo() {
     const float position[3] = {0.99f, 0.01f, 0.0f};
     const int alignBottomRight = 2 << 2;
     logoGraphic->loadImage(kLogoPng, kLogoPngSize, position, 1.0f, alignBottomRight);
-    // Construction goes on with the logo as the only object; no viewport
-    // exists yet, so it is added to each as it is created.
-    currentGraphic = nullptr;
 }
 
 void vkoViewer::SetDefaultView(vkoViewport* viewport) { viewport->needsRedraw = 1; }
