@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "link/LinkStream.h"
+#include "output/OutputSettings.h"
 
 class krvViewer;
 class vkoGraphicObj;
@@ -21,22 +22,6 @@ class QWidget;
 enum BackgroundType { BG_SOLID = 0, BG_TOP_BOTTOM = 1, BG_LEFT_RIGHT = 2, BG_DIAGONAL = 3 };
 enum OutlineMode { OUTLINE_NEVER = 0, OUTLINE_MOVING = 1, OUTLINE_AUTO = 2 };
 enum LogoState { LOGO_NONE = 0, LOGO_KRV = 1, LOGO_VH = 2 };
-
-// Image output settings, kept together so the output code extends them in
-// one place.
-struct OutputSettings {
-    std::string outputFileName = "viewerOutput.png";
-    int outputScalePercent = 100;
-    int outputQuality = 90;
-    bool outputAntialias = true;
-    int paperWidth = 8500;
-    int paperHeight = 11000;
-    int rasterWidth = -1;
-    int rasterHeight = -1;
-    int outputType = 0;
-    bool reverseColours = false;
-    int outputColourMode = 0;
-};
 
 class vkoViewer {
 public:
