@@ -1,0 +1,213 @@
+#include "scene/GraphicData.h"
+
+#include <QThread>
+#include <cmath>
+
+// ---------------------------------------------------------------- colour map
+
+bool ColourMapRecord::lookup(float value, float rgb[3]) const {
+    // NaN fails this test too: it names no colour.
+    if (!(value >= 0.0f) || numEntries <= 0 || entries.size() != size_t(4) * size_t(numEntries))
+        return false;
+    const float* e = entries.data();
+    auto copy = [&](int i) {
+        rgb[0] = e[4 * i + 1];
+        rgb[1] = e[4 * i + 2];
+        rgb[2] = e[4 * i + 3];
+        return true;
+    };
+    const int last = numEntries - 1;
+    if (value <= e[0]) return copy(0);
+    if (value >= e[4 * last]) return copy(last);
+    int lo = 0, hi = last;  // e[lo] < value < e[hi]
+    while (hi - lo > 1) {
+        const int mid = lo + (hi - lo) / 2;
+        const float v = e[4 * mid];
+        if (v == value) return copy(mid);
+        if (v < value)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    const float v0 = e[4 * lo], v1 = e[4 * hi];
+    if (!(v1 > v0)) return copy(lo);  // unsorted or duplicate values: no division by zero
+    const float t = (value - v0) / (v1 - v0);
+    for (int c = 0; c < 3; ++c) rgb[c] = e[4 * lo + 1 + c] + t * (e[4 * hi + 1 + c] - e[4 * lo + 1 + c]);
+    return true;
+}
+
+void ColourMapRecord::setSingle(float red, float green, float blue) {
+    numEntries = 1;
+    entries = {0.0f, red, green, blue};
+}
+
+// ---------------------------------------------------------------- GraphicData
+
+GraphicData::GraphicData(vkoViewer* owner_, LinkStream* input_) : owner(owner_), input(input_) {}
+
+GraphicData::~GraphicData() { stopLodWorker(); }
+
+void GraphicData::stopLodWorker() {
+    if (!lodWorker) return;
+    lodAbort = true;
+    lodWorker->wait();
+    delete lodWorker;
+    lodWorker = nullptr;
+    lodAbort = false;
+}
+
+bool GraphicData::boundsEmpty() const {
+    for (float b : bounds)
+        if (b != FLT_MAX) return false;
+    return true;
+}
+
+bool GraphicData::lookupColour(float value, float rgb[3]) const {
+    return colourMap && colourMap->lookup(value, rgb);
+}
+
+void GraphicData::computeBounds() {
+    float lo[3] = {FLT_MAX, FLT_MAX, FLT_MAX};
+    float hi[3] = {-FLT_MAX, -FLT_MAX, -FLT_MAX};
+    bool any = false;
+    const size_t n = std::min(vertexCoords.size() / 3, size_t(std::max(numVertices, 0)));
+    for (size_t i = 0; i < n; ++i) {
+        const float* p = &vertexCoords[3 * i];
+        // Vertices with a NaN or infinite coordinate would poison fitting.
+        if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) continue;
+        any = true;
+        for (int a = 0; a < 3; ++a) {
+            lo[a] = std::min(lo[a], p[a]);
+            hi[a] = std::max(hi[a], p[a]);
+        }
+    }
+    for (int a = 0; a < 3; ++a) {
+        bounds[2 * a] = any ? lo[a] : FLT_MAX;
+        bounds[2 * a + 1] = any ? hi[a] : FLT_MAX;
+    }
+}
+
+void GraphicData::ComputeFaceNormals(const float* coords, int numVertices, std::vector<int>& faceEntries,
+                                     int& numFaces, int& numFaceEntries, std::vector<float>& normals,
+                                     std::vector<float>* faceValues) {
+    const int entryCount = std::min<long long>(std::max(numFaceEntries, 0), (long long)faceEntries.size());
+    const bool haveValues = faceValues && !faceValues->empty() && (long long)faceValues->size() == numFaces;
+    normals.clear();
+    if (numFaces > 0) normals.reserve(size_t(std::min(numFaces, entryCount)) * 3);
+    int read = 0, write = 0, kept = 0;
+    for (int f = 0; f < numFaces && read < entryCount; ++f) {
+        const int n = faceEntries[read];
+        // A count that runs past the list leaves nothing parseable behind it.
+        if (n < 0 || (long long)read + 1 + n > entryCount) break;
+        const int* idx = &faceEntries[read + 1];
+        bool inRange = true;
+        for (int k = 0; k < n; ++k)
+            if (idx[k] < 0 || idx[k] >= numVertices) {
+                inRange = false;
+                break;
+            }
+        double nx = 0, ny = 0, nz = 0;
+        int goodEdges = 0;
+        if (inRange) {
+            for (int k = 0; k < n; ++k) {
+                const float* b = coords + 3 * size_t(idx[k]);
+                const float* c = coords + 3 * size_t(idx[(k + 1) % n]);
+                if (b[0] == c[0] && b[1] == c[1] && b[2] == c[2]) continue;
+                ++goodEdges;
+                nx -= double(c[1] - b[1]) * double(c[2] + b[2]);
+                ny -= double(c[2] - b[2]) * double(c[0] + b[0]);
+                nz -= double(c[0] - b[0]) * double(c[1] + b[1]);
+            }
+        }
+        const double len = std::sqrt(nx * nx + ny * ny + nz * nz);
+        if (inRange && goodEdges > 2 && len > 0 && std::isfinite(len)) {
+            normals.push_back(float(nx / len));
+            normals.push_back(float(ny / len));
+            normals.push_back(float(nz / len));
+            // memmove semantics: write never passes read
+            for (int k = 0; k <= n; ++k) faceEntries[write + k] = faceEntries[read + k];
+            if (haveValues) (*faceValues)[kept] = (*faceValues)[f];
+            write += n + 1;
+            ++kept;
+        }
+        read += n + 1;
+    }
+    numFaces = kept;
+    numFaceEntries = write;
+    faceEntries.resize(size_t(write));
+    if (haveValues) faceValues->resize(size_t(kept));
+    if (kept == 0) {
+        faceEntries.clear();
+        normals.clear();
+    }
+}
+
+void GraphicData::BuildAdjacency(int numVertices, const std::vector<int>& faceEntries, int numFaces,
+                                 std::vector<int>& vertexFaceStart, std::vector<int>& vertexFaces) {
+    vertexFaceStart.clear();
+    vertexFaces.clear();
+    if (numVertices <= 0) return;
+    std::vector<int> count(size_t(numVertices), 0);
+    const size_t entryCount = faceEntries.size();
+    auto forEachCorner = [&](auto&& visit) {
+        size_t pos = 0;
+        for (int f = 0; f < numFaces && pos < entryCount; ++f) {
+            const int n = faceEntries[pos];
+            if (n < 0 || pos + 1 + size_t(n) > entryCount) break;
+            for (int k = 1; k <= n; ++k) {
+                const int v = faceEntries[pos + k];
+                if (v >= 0 && v < numVertices) visit(v, f);
+            }
+            pos += size_t(n) + 1;
+        }
+    };
+    forEachCorner([&](int v, int) { ++count[size_t(v)]; });
+    vertexFaceStart.resize(size_t(numVertices));
+    size_t total = 0;
+    for (int v = 0; v < numVertices; ++v) {
+        vertexFaceStart[size_t(v)] = int(total);
+        total += size_t(count[size_t(v)]) + 1;
+    }
+    vertexFaces.assign(total, 0);
+    for (int v = 0; v < numVertices; ++v) vertexFaces[size_t(vertexFaceStart[size_t(v)])] = count[size_t(v)];
+    std::vector<int> fill(size_t(numVertices), 0);
+    forEachCorner([&](int v, int f) {
+        vertexFaces[size_t(vertexFaceStart[size_t(v)]) + 1 + size_t(fill[size_t(v)]++)] = f;
+    });
+}
+
+void GraphicData::computeFaceNormals() {
+    if (vertexCoords.size() != size_t(std::max(numVertices, 0)) * 3) {
+        // Vertices missing: no face can be measured.
+        ComputeFaceNormals(nullptr, 0, faceEntries, numFaces, numFaceEntries, faceNormals, &faceColours);
+    } else {
+        ComputeFaceNormals(vertexCoords.data(), numVertices, faceEntries, numFaces, numFaceEntries, faceNormals,
+                           &faceColours);
+    }
+    if (!faceColours.empty() && faceColours.size() != size_t(numFaces)) faceColours.clear();
+}
+
+void GraphicData::buildAdjacency() {
+    BuildAdjacency(numVertices, faceEntries, numFaces, vertexFaceStart, vertexFaces);
+}
+
+namespace {
+void Collapse(std::vector<float>& values, float& single) {
+    if (!values.empty() && single < 0.0f) {
+        bool allEqual = true;
+        for (float v : values)
+            if (v != values[0]) {
+                allEqual = false;
+                break;
+            }
+        if (allEqual) single = values[0];
+    }
+    if (single >= 0.0f) values.clear();
+}
+}  // namespace
+
+void GraphicData::collapseColours() {
+    Collapse(vertexColours, vertexColour);
+    Collapse(lineColours, lineColour);
+    Collapse(faceColours, faceColour);
+}
