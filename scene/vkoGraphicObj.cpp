@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "render/Graphics.h"
 #include "viewer/vkoViewer.h"
 
 namespace {
@@ -265,12 +266,12 @@ void vkoGraphicObj::markAllDirty() {
 }
 
 void vkoGraphicObj::deleteRendererLists() {
-    // The renderer interface is not available to this folder yet; once it
-    // is, this becomes:
-    //   const int textCount = data->texts ? data->texts->numTexts : 0;
-    //   owner->renderer->deleteLists(objectid, textCount);
-    //   owner->renderer->deleteOverlayLists(objectid, textCount);
-    //   owner->renderer->deletePrimitiveLists(objectid);
+    Graphics* renderer = owner ? owner->renderer : nullptr;
+    if (!renderer) return;
+    const int textCount = data && data->texts ? data->texts->numTexts : 0;
+    renderer->deleteLists(objectid, textCount);
+    renderer->deleteOverlayLists(objectid, textCount);
+    renderer->deletePrimitiveLists(objectid);
 }
 
 void vkoGraphicObj::releaseData() {
