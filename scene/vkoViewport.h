@@ -24,7 +24,7 @@ public:
     vkoViewer* owner = nullptr;
     std::string viewportname;
     unsigned char isCentered = 0;
-    unsigned char reservedFlag = 0;
+    unsigned char autofit = 0;  // fit the view to its objects before each frame
     unsigned char isVisibleFlag = 0;
     unsigned char isAxisVisibleFlag = 1;
     unsigned char isRulerVisibleFlag = 1;

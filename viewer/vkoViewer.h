@@ -152,6 +152,53 @@ public:
     vkoViewport* ViewportAt(int x, int y) const;
     vkoViewport* SelectViewportAt(int x, int y);
     void HideAllViewports();
+    // Switches of currentViewport (nothing without one).
+    void SetViewportAxis(bool on);
+    void ToggleViewportAxis();
+    void SetViewportRuler(bool on);
+    void ToggleViewportRuler();
+    void SetViewportBorder(bool on);
+    void ToggleViewportBorder();
+    void SetViewportAutofit(bool on);
+    void SetViewportAxisType(int type);
+    void SetViewportRotation(bool on);
+    void ToggleViewportProjection();
+    void SetViewportLight(float angleXToZ, float angleZToY);
+    void AdjustLight(float da, float db);
+    void ResetLight(bool defaults);
+    void SetViewportRulerScale(float scale, const char* units);
+    void ClearViewportLasso();
+    bool ViewportAxisShown() const;
+    bool ViewportRulerShown() const;
+    bool ViewportBorderShown() const;
+    bool ViewportAutofit() const;
+    bool ViewportOrthographic() const;
+    bool ViewportRotationEnabled() const;
+    // View changes of currentViewport and view synchronisation.
+    void TransformView(int type, float a, float b, float c, float d, bool redraw);
+    void PropagateView(vkoViewport* viewport);
+    void SetViewSync(bool on);
+
+    // ---- parameter tokens and forwarding operations
+    int SetParameters();
+    void SetGraphicProperty(int property, float value, vkoGraphicObj* object = nullptr);
+    void SetViewportGraphicsProperty(int property, float value, vkoViewport* viewport = nullptr);
+    void SetAllGraphicsProperty(int property, float value);
+    void ToggleGraphicProperty(int property, vkoGraphicObj* object = nullptr);
+    void ToggleViewportGraphicsProperty(int property, vkoViewport* viewport = nullptr);
+    void ToggleAllGraphicsProperty(int property);
+    void SetGraphicPlacement(int kind, const float* values, vkoGraphicObj* object = nullptr);
+    void SetGraphicReplication(int kind, const float* values, vkoGraphicObj* object = nullptr);
+    void SetGraphicMirrorPoints(const float points[9], vkoGraphicObj* object = nullptr);
+    void SetViewportGraphicPlacement(int kind, const float* values, vkoViewport* viewport = nullptr);
+    void SetViewportGraphicReplication(int kind, const float* values, vkoViewport* viewport = nullptr);
+    void SetViewportGraphicMirrorPoints(const float points[9], vkoViewport* viewport = nullptr);
+    void LoadCurGraphic();
+    void SetPrintTolerance(float value);
+    // Saved cameras.
+    SavedCamera* FindSavedCamera(const char* name) const;
+    SavedCamera* AddSavedCamera(const char* name);
+    bool ApplySavedCamera(const char* name, vkoViewport* viewport);
 
     // ---- frame drawing
     void Redraw();
@@ -173,4 +220,8 @@ private:
     vkoViewport* SlotViewport(int slot) const;
     void PlaceViewport(vkoViewport* viewport, int edges, float left, float bottom, float width, float height);
     void PlaceSlots(float sx, float sy);
+    void MarkViewportsShowing(const vkoGraphicObj* object);
+    int ApplyToken(int token, int value);
+    int ReadTokenText(int length, std::string& text);
+    int ReadCameraToken(const char* name);
 };

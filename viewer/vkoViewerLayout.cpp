@@ -205,3 +205,98 @@ void vkoViewer::HideAllViewports() {
         v->needsRedraw = 1;
     }
 }
+
+// ------------------------------------------------ switches of the current viewport
+
+void vkoViewer::SetViewportAxis(bool on) {
+    if (!currentViewport) return;
+    currentViewport->isAxisVisibleFlag = on;
+    currentViewport->needsRedraw = 1;
+    Redraw();
+}
+
+void vkoViewer::ToggleViewportAxis() {
+    if (currentViewport) SetViewportAxis(!currentViewport->isAxisVisibleFlag);
+}
+
+void vkoViewer::SetViewportRuler(bool on) {
+    if (!currentViewport) return;
+    currentViewport->isRulerVisibleFlag = on;
+    currentViewport->needsRedraw = 1;
+    Redraw();
+}
+
+void vkoViewer::ToggleViewportRuler() {
+    if (currentViewport) SetViewportRuler(!currentViewport->isRulerVisibleFlag);
+}
+
+void vkoViewer::SetViewportBorder(bool on) {
+    if (!currentViewport) return;
+    currentViewport->isBorderVisibleFlag = on;
+    currentViewport->needsRedraw = 1;
+    Redraw();
+}
+
+void vkoViewer::ToggleViewportBorder() {
+    if (currentViewport) SetViewportBorder(!currentViewport->isBorderVisibleFlag);
+}
+
+void vkoViewer::SetViewportAutofit(bool on) {
+    if (!currentViewport) return;
+    currentViewport->autofit = on;
+    currentViewport->needsRedraw = 1;
+    Redraw();
+}
+
+void vkoViewer::SetViewportAxisType(int type) {
+    if (!currentViewport || type < 0 || type > 2) return;
+    currentViewport->axisType = type;
+    currentViewport->needsRedraw = 1;
+}
+
+void vkoViewer::SetViewportRotation(bool on) {
+    if (!currentViewport) return;
+    currentViewport->isRotationEnabled = on;
+}
+
+void vkoViewer::ToggleViewportProjection() {
+    if (!currentViewport) return;
+    currentViewport->isOrthographic = !currentViewport->isOrthographic;
+    currentViewport->needsRedraw = 1;
+    Redraw();
+}
+
+void vkoViewer::SetViewportLight(float angleXToZ, float angleZToY) {
+    if (!currentViewport) return;
+    currentViewport->setLightAngles(angleXToZ, angleZToY);
+    Redraw();
+}
+
+void vkoViewer::AdjustLight(float da, float db) {
+    if (!currentViewport) return;
+    currentViewport->adjustLightAngles(da, db);
+    Redraw();
+}
+
+void vkoViewer::ResetLight(bool defaults) {
+    if (!currentViewport) return;
+    currentViewport->resetLightAngles(defaults);
+    Redraw();
+}
+
+void vkoViewer::SetViewportRulerScale(float scale, const char* units) {
+    if (!currentViewport) return;
+    currentViewport->rulerScale = scale;
+    currentViewport->setRulerUnits(units);
+}
+
+void vkoViewer::ClearViewportLasso() {
+    if (currentViewport) currentViewport->clearLasso();
+}
+
+bool vkoViewer::ViewportAxisShown() const { return currentViewport && currentViewport->isAxisVisibleFlag; }
+bool vkoViewer::ViewportRulerShown() const { return currentViewport && currentViewport->isRulerVisibleFlag; }
+bool vkoViewer::ViewportBorderShown() const { return currentViewport && currentViewport->isBorderVisibleFlag; }
+bool vkoViewer::ViewportAutofit() const { return currentViewport && currentViewport->autofit; }
+bool vkoViewer::ViewportOrthographic() const { return currentViewport && currentViewport->isOrthographic; }
+bool vkoViewer::ViewportRotationEnabled() const { return currentViewport && currentViewport->isRotationEnabled; }
