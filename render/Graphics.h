@@ -11,6 +11,7 @@
 //
 // This class is complete in itself (no pure virtuals): the base behaviour is
 // a no-op or a stored value, so a window-less viewer uses it as its renderer.
+#include <string>
 #include <vector>
 
 #include "render/PickRecord.h"
@@ -268,6 +269,10 @@ public:
     int fontCount = 0;
     StrokeFont* const* fonts = nullptr;  // not owned
     float eyeOffset[3] = {0.0f, 0.0f, -5.0f};
+    float rulerScale = 1.0f;       // the viewport's ruler factor and unit text
+    std::string rulerUnits = "m";
+    float printTolerance = 0.002f;  // depth tolerance of the software renderers
+    bool standAlone = false;
 
     int windowWidth = -1, windowHeight = -1;
     float viewportLeft = 0.0f, viewportBottom = 0.0f, viewportWidth = 0.0f, viewportHeight = 0.0f;

@@ -14,6 +14,8 @@
 class vkoViewer;
 class LinkStream;
 class QThread;
+class Graphics;
+class vkoGraphicObj;
 
 // Colour map: entries (value, red, green, blue), sorted by increasing value.
 struct ColourMapRecord {
@@ -221,6 +223,10 @@ public:
     // Replaces the image record by the decoded image file bytes; false (no
     // image) when they do not decode to a non-empty image.
     bool LoadImage(const unsigned char* bytes, int size);
+    // Compiles (list build) or emits the generated primitive's faces
+    // (kind 0) or lines (kind 1) for every instance; false when nothing was
+    // drawn.  Implemented with the glyph generators in geometry/.
+    bool EmitPrimitive(Graphics* renderer, int kind, bool compile, const vkoGraphicObj& object) const;
 
     // Shared by the template, the reduced copy and the plain mesh.  A face
     // with an index outside 0..numVertices-1 or running past the entry list

@@ -11,6 +11,19 @@
 #include "scene/SceneTypes.h"
 
 class vkoViewer;
+class vkoViewport;
+class Graphics;
+struct FaceSet;
+struct LineSet;
+struct PointSet;
+
+// Pass flags of the drawing entry points.
+enum DrawPassFlags {
+    DRAW_PASS_TRANSPARENT = 1,  // the transparent pass (else the opaque one)
+    DRAW_PASS_TEXT3D = 2,       // the 3D-text pass
+    DRAW_PASS_FACES_ONLY = 4,   // only the face lists
+    DRAW_PASS_SPARSE = 8,       // a sparse frame (the view is moving)
+};
 class LinkStream;
 
 class vkoGraphicObj {
@@ -135,6 +148,16 @@ public:
     // Drawing statistics: visible faces (unless excluded) and segments.
     void countItems(bool excludeFaces, long long& faceCount, long long& segmentCount) const;
 
+    // ---- bounds and drawing
+    // Moves the clip plane offset; a step of 0 is 1 % of the largest extent.
+    void nudgeClipPlane(float step, bool forward);
+    // World box (x min, x max, y min, y max, z min, z max) with placement
+    // and, when asked, replication; false without data or with empty bounds.
+    bool worldBounds(float out[6], bool includeInstances) const;
+    void draw3D(Graphics* renderer, vkoViewport* viewport, int passFlags);
+    void drawPrimitive(Graphics* renderer, vkoViewport* viewport, int passFlags);
+    void draw2D(Graphics* renderer, bool secondPass, int viewportIndex);
+
     // ---- text forms
     // Diagnostic dump, every line indented by `indent` blanks (at least one).
     void dump(FILE* file, int indent) const;
@@ -148,6 +171,17 @@ public:
     bool restore(const char* key, const char* value);
 
 private:
+    bool placementIsIdentity() const;
+    bool beginPlacement(Graphics* renderer, vkoViewport* viewport);
+    void endPlacement(Graphics* renderer, bool pushed);
+    void applyReplicationStep(Graphics* renderer) const;
+    void preparePick(Graphics* renderer, bool opaquePass, bool textPass);
+    FaceSet faceSet(bool reducedMesh) const;
+    LineSet lineSet() const;
+    PointSet pointSet() const;
+    bool kindHasData(int kind) const;
+    bool kindEnabled(int kind) const;
+    bool emitKind(Graphics* renderer, int kind, bool compile);
     // Asks the owner's renderer to delete every display list of this object.
     void deleteRendererLists();
 };

@@ -78,6 +78,22 @@ public:
     void resetLightAngles(bool defaults);
     void setEyeOffset(float x, float y, float z);
 
+    // Camera and bounds.
+    bool worldBounds(float out[6]) const;
+    void nudgeClipPlane(float step, bool forward);
+    void setup(Graphics* renderer);
+    bool fitView(Graphics* renderer);
+    void resetView();
+    // Types 0..4 change the view, 5 push, 6 undo, 7 redo; false when nothing changed.
+    bool changeView(int type, float a, float b, float c, float d);
+    bool hasTransparentFaces() const;
+    bool hasTexturedFaces() const;
+    bool hasImage() const;
+    // Position in the owner's viewport list (0-based).
+    int index() const;
+    // The full draw sequence; false when nothing was drawn.
+    bool draw(Graphics* renderer, bool secondary);
+
     void clearLasso();
     bool addLassoPoint(int x, int y, bool close);
     bool removeLassoPoint();

@@ -8,6 +8,7 @@
 #include "platform/MessageSink.h"
 #include "platform/Sockets.h"
 #include "render/Graphics.h"
+#include "scene/Transform.h"
 #include "scene/vkoGraphicObj.h"
 #include "scene/vkoViewport.h"
 #include "viewer/LogoImage.h"
@@ -307,15 +308,19 @@ void vkoViewer::DestroyRenderers() {
     fontCount = 0;
 }
 
-void vkoViewer::ApplyPrintTolerance() {}
+void vkoViewer::ApplyPrintTolerance() {
+    if (const char* v = std::getenv("DRAV_PRINT_TOLERANCE")) SetPrintTolerance(static_cast<float>(std::atof(v)));
+    if (renderer) renderer->standAlone = standAlone;
+}
+
+void vkoViewer::SetPrintTolerance(float value) {
+    if (value < 0.0f || !renderer) return;
+    renderer->printTolerance = (value / 0.0001f) * 0.002f;
+}
 
 void vkoViewer::ReadStartCameras() {}
 
-void vkoViewer::FreeSavedCameras() {
-    savedCameras = nullptr;
-    savedCamerasTail = nullptr;
-    numSavedCameras = 0;
-}
+void vkoViewer::FreeSavedCameras() { SavedCamera::FreeAll(this); }
 
 void vkoViewer::CreateLogo() {
     NewGraphic("\tWATERMARK", nullptr);
@@ -326,4 +331,9 @@ void vkoViewer::CreateLogo() {
     logoGraphic->loadImage(kLogoPng, kLogoPngSize, position, 1.0f, alignBottomRight);
 }
 
-void vkoViewer::SetDefaultView(vkoViewport* viewport) { viewport->needsRedraw = 1; }
+void vkoViewer::SetDefaultView(vkoViewport* viewport) {
+    // Looking down the body diagonal: x to the lower left, y to the right, z up.
+    viewport->view->ModifyValues(Transform::ChangeRotate, 135.0f, -35.26439f, -30.0f, 0.0f);
+    viewport->needsRedraw = 1;
+    Redraw();
+}
