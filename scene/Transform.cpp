@@ -369,8 +369,10 @@ bool Transform::Undo(Transform* const slots[], int& start, int& cursor, int& end
 }
 
 bool Transform::Redo(Transform* const slots[], int& start, int& cursor, int& end, Transform& current) {
+    // At the newest entry there is nothing to redo; without this check the
+    // cursor would step past the end into an empty or stale slot.
     int next = (cursor + 1) % kUndoSlots;
-    if (next == end) return false;
+    if (cursor == end || next == end) return false;
     cursor = next;
     current.copy(*slots[cursor]);
     return true;
