@@ -365,6 +365,16 @@ void vkoGraphicObj::draw3D(Graphics* r, vkoViewport* viewport, int passFlags) {
         }
     }
 
+    // Nothing of this object belongs to this pass (typically the 3D-text pass
+    // of an object without 3D texts): skip the placement and mirror work.
+    bool drawable = false;
+    for (int k = 0; k < NUM_LIST_KINDS; ++k) drawable = drawable || (kindInPass(k) && kindHasData(k) && kindEnabled(k));
+    if (!drawable) {
+        r->creaseThreshold = 0.0f;
+        r->pickable = true;
+        return;
+    }
+
     bool pushed = beginPlacement(r, viewport);
     bool mirrorAccepted = false;
     for (int pass = 0; pass < 2; ++pass) {
