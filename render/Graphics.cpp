@@ -496,6 +496,10 @@ void Graphics::copyStateFrom(const Graphics& o) {
     fontCount = o.fontCount;
     fonts = o.fonts;
     std::copy(o.eyeOffset, o.eyeOffset + 3, eyeOffset);
+    rulerScale = o.rulerScale;
+    rulerUnits = o.rulerUnits;
+    printTolerance = o.printTolerance;
+    standAlone = o.standAlone;
     windowWidth = o.windowWidth;
     windowHeight = o.windowHeight;
     viewportLeft = o.viewportLeft;
