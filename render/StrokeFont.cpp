@@ -480,9 +480,9 @@ void StrokeFont::emitStrokes(Graphics& g, int code) const {
                 g.drawLine3D(a, b);
             }
         } else if (n >= 2) {
-            for (int j = 0; j < n; ++j) {
-                int k = (j + 1) % n;
-                if (n == 2 && j == 1) break;  // a two-point polygon is one line
+            const int edges = n == 2 ? 1 : n;  // a two-point polygon is one line
+            for (int j = 0; j < edges; ++j) {
+                const int k = (j + 1) % n;
                 const float a[3] = {p[2 * j], p[2 * j + 1], 0.0f}, b[3] = {p[2 * k], p[2 * k + 1], 0.0f};
                 g.drawLine3D(a, b);
             }

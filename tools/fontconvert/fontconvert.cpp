@@ -15,6 +15,12 @@
 // upwards from the baseline, scaled by S (default 36, which maps the
 // Hershey range -16..16 to -252..900) and x shifted so that the left
 // bearing is 0.
+//
+// The shipped fonts come from the Debian package hershey-fonts-data
+// (/usr/share/hershey-fonts/):
+//   fontconvert futural.jhf fonts/sanserif.fnt
+//   fontconvert timesr.jhf fonts/serif.fnt
+//   fontconvert --cpp kBuiltinStrokeFont futural.jhf render/BuiltinFont.cpp
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
