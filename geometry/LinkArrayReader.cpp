@@ -92,7 +92,8 @@ bool InflatePayload(int handle, size_t chunk, size_t total, std::vector<unsigned
 
 }  // namespace
 
-bool LinkArrayReader::ReadPayload(LinkStream& stream, int64_t bytes, std::vector<unsigned char>& out) {
+bool LinkArrayReader::ReadPayload(LinkStream& stream, int64_t bytes, std::vector<unsigned char>& out,
+                                  bool intBlock) {
     out.clear();
     if (bytes < 0 || bytes > kMaxBlockBytes) return false;
     if (stream.ReadDataBlockHeader(int(bytes)) < 0) return false;
@@ -111,7 +112,7 @@ bool LinkArrayReader::ReadPayload(LinkStream& stream, int64_t bytes, std::vector
         ok = InflatePayload(stream.readHandle, size_t(k), total, out);
     }
     if (!ok) {
-        std::fprintf(stderr, "ERROR in ReadIntDataBlock: Reading data\n");
+        std::fprintf(stderr, intBlock ? "ERROR in ReadIntDataBlock: Reading data\n" : "ERROR in ReadDataBlock: Reading data\n");
         out.clear();
         out.shrink_to_fit();
     }
@@ -121,7 +122,7 @@ bool LinkArrayReader::ReadPayload(LinkStream& stream, int64_t bytes, std::vector
 bool LinkArrayReader::ReadInts(LinkStream& stream, int64_t count, std::vector<int32_t>& out) {
     out.clear();
     std::vector<unsigned char> raw;
-    if (count < 1 || count > kMaxBlockBytes / 4 || !ReadPayload(stream, count * 4, raw)) return false;
+    if (count < 1 || count > kMaxBlockBytes / 4 || !ReadPayload(stream, count * 4, raw, true)) return false;
     out.resize(size_t(count));
     for (size_t i = 0; i < out.size(); ++i) out[i] = int32_t(FromNet(&raw[4 * i]));
     return true;
@@ -130,7 +131,7 @@ bool LinkArrayReader::ReadInts(LinkStream& stream, int64_t count, std::vector<in
 bool LinkArrayReader::ReadFloats(LinkStream& stream, int64_t count, std::vector<float>& out) {
     out.clear();
     std::vector<unsigned char> raw;
-    if (count < 1 || count > kMaxBlockBytes / 4 || !ReadPayload(stream, count * 4, raw)) return false;
+    if (count < 1 || count > kMaxBlockBytes / 4 || !ReadPayload(stream, count * 4, raw, true)) return false;
     out.resize(size_t(count));
     for (size_t i = 0; i < out.size(); ++i) {
         const uint32_t bits = FromNet(&raw[4 * i]);
@@ -142,5 +143,5 @@ bool LinkArrayReader::ReadFloats(LinkStream& stream, int64_t count, std::vector<
 bool LinkArrayReader::ReadBytes(LinkStream& stream, int64_t count, std::vector<unsigned char>& out) {
     out.clear();
     if (count < 1) return false;
-    return ReadPayload(stream, count, out);
+    return ReadPayload(stream, count, out, false);
 }

@@ -23,5 +23,5 @@ public:
     static bool ReadBytes(LinkStream& stream, int64_t count, std::vector<unsigned char>& out);
 
 private:
-    static bool ReadPayload(LinkStream& stream, int64_t bytes, std::vector<unsigned char>& out);
+    static bool ReadPayload(LinkStream& stream, int64_t bytes, std::vector<unsigned char>& out, bool intBlock);
 };
