@@ -1,0 +1,948 @@
+// The OpenGL renderer: object lists (faces, lines, points, 3D texts and the
+// generated primitive), their calls with per-call state, textures, the 2D
+// items with their placement, and the ruler.
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "render/GraphicsOGL.h"
+#include "scene/GraphicData.h"
+
+namespace {
+
+// Face n and its first vertex entry, walking the entry list.
+struct FaceWalker {
+    const int* entries;
+    int numEntries;
+    int at = 0;
+    bool valid() const { return at < numEntries && entries[at] >= 0 && at + entries[at] < numEntries; }
+    int size() const { return entries[at]; }
+    const int* vertices() const { return entries + at + 1; }
+    void next() { at += entries[at] + 1; }
+};
+
+bool isBackdrop(const TextureRecord* t) {
+    return t && (t->kind == TEXTURE_BACKDROP_ROTATING || t->kind == TEXTURE_BACKDROP_FIXED);
+}
+
+}  // namespace
+
+// ---- faces ------------------------------------------------------------------------
+
+void GraphicsOGL::setupTexture() {
+    const TextureRecord* t = texture;
+    if (!t || t->width <= 0 || t->height <= 0 ||
+        t->pixels.size() < size_t(t->width) * size_t(t->height) * 4u)
+        return;
+    glEnable(GL_NORMALIZE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, t->mode == 1 ? GL_DECAL : GL_MODULATE);
+    if (t->kind == TEXTURE_SPHERE_MAP) {
+        glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+        glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+        glEnable(GL_TEXTURE_GEN_S);
+        glEnable(GL_TEXTURE_GEN_T);
+    } else if (!t->isBackdrop()) {
+        double d[3] = {t->direction[0], t->direction[1], t->direction[2]};
+        double dl = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+        if (dl == 0.0) d[2] = dl = 1.0;
+        for (double& c : d) c /= dl;
+        double up[3] = {0, 1, 0};
+        if (std::fabs(d[1]) > 0.9) up[1] = 0, up[2] = 1;
+        double s[3] = {up[1] * d[2] - up[2] * d[1], up[2] * d[0] - up[0] * d[2], up[0] * d[1] - up[1] * d[0]};
+        double sl = std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]);
+        for (double& c : s) c /= sl;
+        double tt[3] = {d[1] * s[2] - d[2] * s[1], d[2] * s[0] - d[0] * s[2], d[0] * s[1] - d[1] * s[0]};
+        double tl = std::sqrt(tt[0] * tt[0] + tt[1] * tt[1] + tt[2] * tt[2]);
+        for (double& c : tt) c /= tl;
+        const GLdouble sPlane[4] = {s[0], s[1], s[2], 0}, tPlane[4] = {tt[0], tt[1], tt[2], 0};
+        glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
+        glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
+        glTexGendv(GL_S, GL_OBJECT_PLANE, sPlane);
+        glTexGendv(GL_T, GL_OBJECT_PLANE, tPlane);
+        glEnable(GL_TEXTURE_GEN_S);
+        glEnable(GL_TEXTURE_GEN_T);
+        // One image (corrected for its aspect ratio) per size, turned by the
+        // angle, with the origin at the image centre.
+        const float size = t->size != 0.0f ? t->size : 1.0f;
+        const float aspect = float(t->width) / float(t->height);
+        glMatrixMode(GL_TEXTURE);
+        glLoadIdentity();
+        glTranslatef(0.5f, 0.5f, 0.0f);
+        glScalef(1.0f / size, aspect / size, 1.0f);
+        glRotatef(t->angle, 0, 0, 1);
+        glTranslatef(-t->origin[0], -t->origin[1], 0.0f);
+        glMatrixMode(GL_MODELVIEW);
+    } else {
+        glDisable(GL_TEXTURE_GEN_S);
+        glDisable(GL_TEXTURE_GEN_T);
+    }
+    const GLint wrap = t->repeat ? GL_REPEAT : GL_CLAMP;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
+    const GLfloat border[4] = {1, 1, 1, 0};
+    glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, border);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, 4, t->width, t->height, 0, GL_RGBA, GL_UNSIGNED_BYTE, t->pixels.data());
+}
+
+void GraphicsOGL::emitFacesGL(const FaceSet& f, bool primitive) {
+    if (f.numFaces <= 0 || !f.faceEntries || !f.vertices) return;
+    const bool pickColours = colourPickMode && pickable;
+    const bool named = selectionMode && pickable && pickMethod == 0;
+    const bool textured = textureInUse && texture && !pickColours && !colourPickMode;
+    const bool backdrop = textured && isBackdrop(texture);
+    const float faceAlpha = 1.0f - f.transparency;
+    if (!colourPickMode) {
+        if (faceAlpha < 1.0f) {
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+            glEnable(GL_BLEND);
+        }
+        glEnable(GL_POLYGON_OFFSET_FILL);
+        glPolygonOffset(0.5f * float(polygonOffset), 0.0f);
+        if (textured) setupTexture();
+        // Faces without colour values hide what lies behind them; a
+        // primitive's template takes its instance's colour instead.
+        if (!primitive) {
+            float bg[3] = {backgroundColour1[0], backgroundColour1[1], backgroundColour1[2]};
+            applyDeviceColour(bg, faceAlpha);
+        }
+    }
+    const float savedAlpha = alpha;
+    alpha = faceAlpha;
+
+    // Colour-pick identifiers of the faces.
+    if (pickColours && pickMethod == 1) {
+        auto& bases = facePickBases_[primitive ? 1 : 0];
+        bases.emplace_back(currentObject, pickCounter);
+    }
+
+    const bool hasFaceValues = f.faceColours != nullptr;
+    const bool smooth = f.smooth && f.faceNormals && f.vertexFaceStart && f.vertexFaces;
+    glShadeModel(smooth ? GL_SMOOTH : GL_FLAT);
+
+    auto faceColour = [&](const FaceWalker& w, int face) {
+        if (pickColours) {
+            float rgb[3] = {0, 0, 0};
+            if (pickMethod == 1) {
+                allocatePickId();
+                std::copy(pickColour, pickColour + 3, rgb);
+            } else if (pickMethod == 4) {
+                std::copy(pickColour, pickColour + 3, rgb);
+            }
+            applyDeviceColour(rgb, 1.0f);
+            return;
+        }
+        if (colourPickMode) {
+            const float black[3] = {0, 0, 0};
+            applyDeviceColour(black, 1.0f);
+            return;
+        }
+        if (f.faceColour >= 0.0f) {
+            setColourValue(f.faceColour);
+        } else if (hasFaceValues && f.faceColours[face] >= 0.0f) {
+            setColourValue(f.faceColours[face]);
+        } else if (f.vertexColour >= 0.0f) {
+            setColourValue(f.vertexColour);
+        } else if (f.vertexColours) {
+            // The colour of the mean of the vertex values.
+            double sum = 0;
+            int n = 0;
+            for (int i = 0; i < w.size(); ++i) {
+                float v = f.vertexColours[w.vertices()[i]];
+                if (v >= 0.0f) sum += v, ++n;
+            }
+            if (n > 0) setColourValue(float(sum / n));
+        }
+    };
+    const bool perVertexColour = !pickColours && !colourPickMode && f.faceColour < 0.0f && !hasFaceValues &&
+                                 f.vertexColour < 0.0f && f.vertexColours;
+    const int backdropH =
+        backdrop ? std::max(1, int(std::sqrt(double(f.numFaces) / 2.0) + 0.5)) : 1;
+    const int backdropL = backdrop && texture->kind == TEXTURE_BACKDROP_ROTATING ? 2 * backdropH : backdropH;
+    auto vertex = [&](int face, int v) {
+        if (smooth) {
+            float n[3];
+            smoothNormal(v, face, f.faceNormals, f.vertexFaceStart, f.vertexFaces, creaseThreshold, n);
+            glNormal3fv(n);
+            if (perVertexColour && !pickColours) setColourValue(f.vertexColours[v]);
+        }
+        if (backdrop)
+            glTexCoord2f(float(v % (backdropL + 1)) / float(backdropL), float(v / (backdropL + 1)) / float(backdropH));
+        glVertex3fv(f.vertices + 3 * v);
+    };
+
+    const int batch = faceBatch;
+    GLenum open = 0;  // primitive of the open batch, 0 none
+    int inBatch = 0;
+    auto closeBatch = [&] {
+        if (open) glEnd();
+        open = 0;
+        inBatch = 0;
+    };
+    FaceWalker w{f.faceEntries, f.numFaceEntries};
+    for (int face = 0; face < f.numFaces && w.valid(); ++face, w.next()) {
+        const int n = w.size();
+        bool badIndex = false;
+        for (int i = 0; i < n; ++i)
+            if (w.vertices()[i] < 0 || w.vertices()[i] >= f.numVertices) badIndex = true;
+        if (n < 3 || badIndex) continue;
+        const GLenum kind = (batch >= 2 && n == 3) ? GL_TRIANGLES : (batch >= 2 && n == 4) ? GL_QUADS : GL_POLYGON;
+        if (named) {
+            closeBatch();
+            glPushName(GLuint(face));
+        }
+        if (open && (open != kind || kind == GL_POLYGON || inBatch >= batch)) closeBatch();
+        // Colour and normal changes are legal between glBegin and glEnd.
+        faceColour(w, face);
+        if (!smooth && f.faceNormals) glNormal3fv(f.faceNormals + 3 * face);
+        if (!open) {
+            glBegin(kind);
+            open = kind;
+        }
+        for (int i = 0; i < n; ++i) vertex(face, w.vertices()[i]);
+        ++inBatch;
+        if (named) {
+            closeBatch();
+            glPopName();
+        }
+    }
+    closeBatch();
+    alpha = savedAlpha;
+    if (!colourPickMode) {
+        glDisable(GL_POLYGON_OFFSET_FILL);
+        if (faceAlpha < 1.0f) glDisable(GL_BLEND);
+        if (textured) {
+            glDisable(GL_TEXTURE_GEN_S);
+            glDisable(GL_TEXTURE_GEN_T);
+        }
+        if (normalsMode != 0) drawNormals(f);
+    }
+    glShadeModel(GL_SMOOTH);
+}
+
+void GraphicsOGL::drawNormals(const FaceSet& f) {
+    if (!f.faceNormals) return;
+    const float extent = std::max({dataBounds[1] - dataBounds[0], dataBounds[3] - dataBounds[2],
+                                   dataBounds[5] - dataBounds[4]});
+    const float len = extent / 20.0f;
+    const bool smooth = f.smooth && f.vertexFaceStart && f.vertexFaces;
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glColor3f(1, 1, 1);
+    glBegin(GL_LINES);
+    FaceWalker w{f.faceEntries, f.numFaceEntries};
+    for (int face = 0; face < f.numFaces && w.valid(); ++face, w.next()) {
+        const int n = w.size();
+        if (smooth) {
+            for (int i = 0; i < n; ++i) {
+                const int v = w.vertices()[i];
+                if (v < 0 || v >= f.numVertices) continue;
+                float nn[3];
+                smoothNormal(v, face, f.faceNormals, f.vertexFaceStart, f.vertexFaces, creaseThreshold, nn);
+                const float* p = f.vertices + 3 * v;
+                glVertex3fv(p);
+                glVertex3f(p[0] + len * nn[0], p[1] + len * nn[1], p[2] + len * nn[2]);
+            }
+        } else {
+            float c[3] = {0, 0, 0};
+            int k = 0;
+            for (int i = 0; i < n; ++i) {
+                const int v = w.vertices()[i];
+                if (v < 0 || v >= f.numVertices) continue;
+                for (int j = 0; j < 3; ++j) c[j] += f.vertices[3 * v + j];
+                ++k;
+            }
+            if (k == 0) continue;
+            for (float& x : c) x /= float(k);
+            const float* nn = f.faceNormals + 3 * face;
+            glVertex3fv(c);
+            glVertex3f(c[0] + len * nn[0], c[1] + len * nn[1], c[2] + len * nn[2]);
+        }
+    }
+    glEnd();
+    glPopAttrib();
+    invalidateCaches();
+}
+
+void GraphicsOGL::compileFaces(const FaceSet& faces) {
+    if (!openList(CategoryMesh, currentObject, currentKind)) return;
+    if (normalsMode != 2) emitFacesGL(faces, false);
+    else drawNormals(faces);
+    closeList();
+}
+
+bool GraphicsOGL::emitFaces(const FaceSet&) {
+    if (!glReady() || !hasList(CategoryMesh, currentObject, currentKind)) return false;
+    callList();
+    return true;
+}
+
+// ---- lines and points ---------------------------------------------------------------
+
+void GraphicsOGL::emitLinesGL(const LineSet& l, bool) {
+    if (l.numSegments <= 0 || !l.segments || !l.vertices) return;
+    const bool pickColours = colourPickMode && pickable;
+    glShadeModel(l.smooth && !colourPickMode ? GL_SMOOTH : GL_FLAT);
+    if (colourPickMode) {
+        float rgb[3] = {0, 0, 0};
+        if (pickColours && pickMethod == 4) std::copy(pickColour, pickColour + 3, rgb);
+        applyDeviceColour(rgb, 1.0f);
+    } else if (l.segmentColour >= 0.0f) {
+        setColourValue(l.segmentColour);
+    } else if (!l.segmentColours && l.vertexColour >= 0.0f) {
+        setColourValue(l.vertexColour);
+    }
+    auto valueOf = [&](int v) { return l.vertexColours ? l.vertexColours[v] : l.vertexColour; };
+    int inBatch = 0;
+    glBegin(GL_LINES);
+    for (int s = 0; s < l.numSegments; ++s) {
+        const int a = l.segments[2 * s], b = l.segments[2 * s + 1];
+        if (a < 0 || b < 0 || a >= l.numVertices || b >= l.numVertices) continue;
+        if (inBatch >= lineBatch) {
+            glEnd();
+            glBegin(GL_LINES);
+            inBatch = 0;
+        }
+        if (!colourPickMode) {
+            if (l.smooth && l.vertexColours) {
+                setColourValue(valueOf(a));
+                glVertex3fv(l.vertices + 3 * a);
+                setColourValue(valueOf(b));
+                glVertex3fv(l.vertices + 3 * b);
+                ++inBatch;
+                continue;
+            }
+            if (l.segmentColour < 0.0f) {
+                if (l.segmentColours && l.segmentColours[s] >= 0.0f) {
+                    setColourValue(l.segmentColours[s]);
+                } else if (l.vertexColour < 0.0f && l.vertexColours) {
+                    float va = valueOf(a), vb = valueOf(b);
+                    if (va >= 0.0f && vb >= 0.0f) setColourValue(0.5f * (va + vb));
+                    else if (va >= 0.0f || vb >= 0.0f) setColourValue(std::max(va, vb));
+                }
+            }
+        }
+        glVertex3fv(l.vertices + 3 * a);
+        glVertex3fv(l.vertices + 3 * b);
+        ++inBatch;
+    }
+    glEnd();
+    glShadeModel(GL_SMOOTH);
+}
+
+void GraphicsOGL::compileLines(const LineSet& lines) {
+    if (!openList(CategoryMesh, currentObject, currentKind)) return;
+    if (lines.width >= 0.0f) glLineWidth(std::max(1.0f, lines.width));
+    emitLinesGL(lines, false);
+    if (lines.width >= 0.0f) glLineWidth(1.0f);
+    closeList();
+}
+
+bool GraphicsOGL::emitLines(const LineSet&) {
+    if (!glReady() || !hasList(CategoryMesh, currentObject, currentKind)) return false;
+    callList();
+    return true;
+}
+
+void GraphicsOGL::emitPointsGL(const PointSet& p) {
+    if (p.count <= 0 || !p.vertices) return;
+    glPointSize(p.size);
+    if (colourPickMode) {
+        float rgb[3] = {0, 0, 0};
+        if (pickable && pickMethod == 4) std::copy(pickColour, pickColour + 3, rgb);
+        applyDeviceColour(rgb, 1.0f);
+    } else if (p.colour >= 0.0f) {
+        setColourValue(p.colour);
+    }
+    glBegin(GL_POINTS);
+    for (int i = 0, inBatch = 0; i < p.count; ++i, ++inBatch) {
+        if (inBatch >= lineBatch) {
+            glEnd();
+            glBegin(GL_POINTS);
+            inBatch = 0;
+        }
+        if (!colourPickMode && p.colour < 0.0f && p.colourValues) setColourValue(p.colourValues[i]);
+        glVertex3fv(p.vertices + 3 * i);
+    }
+    glEnd();
+    glPointSize(1.0f);
+}
+
+void GraphicsOGL::compilePoints(const PointSet& points) {
+    if (points.size < 1.0f) return;
+    if (!openList(CategoryMesh, currentObject, currentKind)) return;
+    emitPointsGL(points);
+    closeList();
+}
+
+bool GraphicsOGL::emitPoints(const PointSet&) {
+    if (!glReady() || !hasList(CategoryMesh, currentObject, currentKind)) return false;
+    callList();
+    return true;
+}
+
+// ---- list calls ------------------------------------------------------------------------
+
+void GraphicsOGL::callList() { callListOf(CategoryMesh); }
+void GraphicsOGL::callPrimitiveList() { callListOf(CategoryPrimitive); }
+
+void GraphicsOGL::callListOf(int category) {
+    if (!glReady()) return;
+    const bool mesh = category == CategoryMesh;
+    const bool facesKind = mesh ? (currentKind == LIST_FACES || currentKind == LIST_REDUCED_FACES)
+                                : currentKind == PRIM_LIST_FACES;
+    const bool picking = selectionMode || colourPickMode;
+    if (colourPickMode && pickable && mesh &&
+        !(currentKind == LIST_FACES || currentKind == LIST_LINES || currentKind == LIST_VERTICES))
+        return;
+    if (picking && pickable && isBackdrop(texture)) return;
+    const unsigned id = listId(category, currentObject, currentKind);
+    if (!id) return;
+    const bool pickingThis = picking && pickable;
+
+    glPushAttrib(GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT | GL_COLOR_BUFFER_BIT | GL_POLYGON_BIT | GL_POINT_BIT);
+    if (transparent && !pickingThis) {
+        // Transparent faces do not hide each other.
+        glDepthMask(GL_FALSE);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    }
+    if (polygonMode == 1) {
+        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    } else if (polygonMode == 2) {
+        glPolygonMode(GL_FRONT_AND_BACK, GL_POINT);
+        glPointSize(4.0f);
+    }
+    bool projectionPushed = false, modelPushed = false, clipSuspended = false;
+    const bool texturing = textureInUse && texture && !pickingThis && !colourPickMode;
+    if (texturing && facesKind) {
+        glEnable(GL_TEXTURE_2D);
+        if (texture->kind == TEXTURE_BACKDROP_ROTATING || texture->kind == TEXTURE_BACKDROP_FIXED) {
+            clipSuspended = glIsEnabled(GL_CLIP_PLANE0);
+            glDisable(GL_CLIP_PLANE0);
+            GLint vp[4];
+            glGetIntegerv(GL_VIEWPORT, vp);
+            const double w = std::max(1, vp[2]), h = std::max(1, vp[3]), a = w / h;
+            glMatrixMode(GL_TEXTURE);
+            glLoadIdentity();
+            glMatrixMode(GL_PROJECTION);
+            glPushMatrix();
+            projectionPushed = true;
+            glLoadIdentity();
+            if (texture->kind == TEXTURE_BACKDROP_ROTATING) {
+                // A wide perspective around the eye: only the rotation moves it.
+                const double x = (w > h ? a : 1.0) * 4.0, y = (w > h ? 1.0 : 1.0 / a) * 4.0;
+                glFrustum(-x * 0.1, x * 0.1, -y * 0.1, y * 0.1, 0.1, 100000.0);
+                glMatrixMode(GL_MODELVIEW);
+                glPushMatrix();
+                modelPushed = true;
+                // Keep the rotation only.
+                GLfloat m[16];
+                glGetFloatv(GL_MODELVIEW_MATRIX, m);
+                for (int c = 0; c < 3; ++c) {
+                    float l = std::sqrt(m[4 * c] * m[4 * c] + m[4 * c + 1] * m[4 * c + 1] + m[4 * c + 2] * m[4 * c + 2]);
+                    if (l > 0) m[4 * c] /= l, m[4 * c + 1] /= l, m[4 * c + 2] /= l;
+                }
+                m[12] = m[13] = m[14] = 0;
+                glLoadMatrixf(m);
+                glRotatef(-90.0f, 1, 0, 0);
+            } else {
+                glOrtho(-1, 1, -1, 1, -1000, 1000);
+                glMatrixMode(GL_MODELVIEW);
+                glPushMatrix();
+                modelPushed = true;
+                glLoadIdentity();
+                // Keep the image's aspect ratio inside the viewport.
+                const double ia = texture->height > 0 ? double(texture->width) / texture->height : 1.0;
+                const double fx = std::max(1.0, ia / a), fy = std::max(1.0, a / ia);
+                glScaled(fx, fy, 1.0);
+            }
+            glDisable(GL_DEPTH_TEST);
+        }
+    }
+    glPushName(GLuint(currentObject));
+    glCallList(id);
+    glPopName();
+    if (colourPickMode && pickable && facesKind) {
+        // Edges count as no item: over-draw them in black.
+        const GLfloat black[4] = {0, 0, 0, 1};
+        glEnable(GL_LIGHTING);
+        glDisable(GL_COLOR_MATERIAL);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, black);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);
+        glLineWidth(1.0f);
+        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+        glCallList(id);
+        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        glDisable(GL_LIGHTING);
+        const GLfloat ambient[4] = {0.3f, 0.3f, 0.3f, 1}, white[4] = {1, 1, 1, 1};
+        glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, white);
+        lightingOn_ = false;
+    }
+    if (modelPushed) {
+        glMatrixMode(GL_MODELVIEW);
+        glPopMatrix();
+    }
+    if (projectionPushed) {
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+    }
+    glPopAttrib();
+    if (clipSuspended) glEnable(GL_CLIP_PLANE0);
+    // The list may have changed the colour, the line width and the lighting.
+    invalidateCaches();
+}
+
+// ---- the generated primitive ------------------------------------------------------------
+
+void GraphicsOGL::beginPrimitiveList(int objectId, int primitiveKind, bool textured, const TextureRecord* tex) {
+    Graphics::beginPrimitiveList(objectId, primitiveKind, textured, tex);
+}
+
+void GraphicsOGL::endPrimitiveList() { Graphics::endPrimitiveList(); }
+
+void GraphicsOGL::compilePrimitiveLines(const LineSet& lines) {
+    if (!openList(CategoryPrimitive, currentObject, currentKind)) return;
+    if (lines.width >= 0.0f) glLineWidth(std::max(1.0f, lines.width));
+    emitLinesGL(lines, true);
+    if (lines.width >= 0.0f) glLineWidth(1.0f);
+    closeList();
+}
+
+void GraphicsOGL::compilePrimitiveFaces(const FaceSet& faces) {
+    if (!openList(CategoryPrimitive, currentObject, currentKind)) return;
+    emitFacesGL(faces, true);
+    closeList();
+}
+
+bool GraphicsOGL::emitPrimitiveLines(const LineSet&) {
+    if (!glReady() || !hasList(CategoryPrimitive, currentObject, currentKind)) return false;
+    if (!colourPickMode) {
+        if (currentElementValue >= 0.0f) setColourValue(currentElementValue);
+    }
+    callPrimitiveList();
+    return true;
+}
+
+bool GraphicsOGL::emitPrimitiveFaces(const FaceSet&) {
+    if (!glReady() || !hasList(CategoryPrimitive, currentObject, currentKind)) return false;
+    if (!colourPickMode) {
+        // An instance without a colour takes the first background colour.
+        if (currentElementValue >= 0.0f) {
+            setColourValue(currentElementValue);
+        } else {
+            float bg[3] = {backgroundColour1[0], backgroundColour1[1], backgroundColour1[2]};
+            setColour(bg, alpha);
+        }
+    }
+    callPrimitiveList();
+    return true;
+}
+
+void GraphicsOGL::drawPickVertex(int vertex, const float point[3], float size) {
+    if (!glReady() || !selectionMode) return;
+    glPointSize(size);
+    glPushName(GLuint(currentObject));
+    const bool named = pickable && pickMethod == 0;
+    if (named) glPushName(GLuint(vertex));
+    glBegin(GL_POINTS);
+    glVertex3fv(point);
+    glEnd();
+    if (named) glPopName();
+    glPopName();
+    glPointSize(1.0f);
+}
+
+// ---- 3D texts ------------------------------------------------------------------------------
+
+void GraphicsOGL::compileText3D(int listKind, const TextsRecord& texts) {
+    if (!glReady()) return;
+    // One list per text (kinds listKind, listKind + 1, ...), each drawn at
+    // the origin: the call places it at its anchor's screen position.
+    const int n = std::min<int>(texts.numTexts, int(texts.strings.size()));
+    GlyphLists sink;
+    for (int i = 0; i < n; ++i) {
+        if (!openList(CategoryMesh, currentObject, listKind + i)) return;
+        const float origin[3] = {0, 0, 0};
+        const float height = i < int(texts.heights.size()) ? texts.heights[size_t(i)] : 0.05f;
+        const float angle = i < int(texts.angles.size()) ? texts.angles[size_t(i)] : 0.0f;
+        const int alignment = i < int(texts.alignments.size()) ? texts.alignments[size_t(i)] : 0;
+        glPushAttrib(GL_ENABLE_BIT);
+        glDisable(GL_LIGHTING);
+        StrokeFont::drawText(*this, texts.strings[size_t(i)].c_str(), origin, alignment, height, 0.0f, angle,
+                             texts.font == 0 ? 0 : std::min(1, fontCount - 1), texts.colour, false, &sink);
+        glPopAttrib();
+        closeList();
+    }
+}
+
+bool GraphicsOGL::emitText3D(int listKind, const TextsRecord& texts) {
+    if (!glReady() || colourPickMode) return false;
+    const int n = std::min<int>(texts.numTexts, int(texts.positions.size() / 3));
+    bool drew = false;
+    for (int i = 0; i < n; ++i) {
+        const unsigned id = listId(CategoryMesh, currentObject, listKind + i);
+        if (!id) continue;
+        float win[3];
+        if (!projectFloat(&texts.positions[size_t(3 * i)], win)) continue;
+        glPushMatrix();
+        glLoadIdentity();
+        float at[3];
+        if (unprojectFloat(win, at)) {
+            glTranslatef(at[0], at[1], at[2]);
+            glPushName(GLuint(currentObject));
+            glCallList(id);
+            glPopName();
+            drew = true;
+        }
+        glPopMatrix();
+    }
+    invalidateCaches();
+    return drew;
+}
+
+// ---- 2D items -------------------------------------------------------------------------------
+
+void GraphicsOGL::beginOverlayList(int objectId, int overlayKind) {
+    Graphics::beginOverlayList(objectId, overlayKind);
+    if (!openList(CategoryOverlay, objectId, overlayKindKey(overlayKind))) return;
+    glPushAttrib(GL_ENABLE_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_CULL_FACE);
+    // Labels and images are placed by callOverlayItem's projection; lines
+    // and texts live in the viewport's -1..1 square.
+    if (overlayKind == OVERLAY_LINES || overlayKind == OVERLAY_TEXTS) {
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glOrtho(-1, 1, -1, 1, -1000, 1000);
+        glMatrixMode(GL_MODELVIEW);
+    }
+    glPushMatrix();
+}
+
+void GraphicsOGL::endOverlayList() {
+    Graphics::endOverlayList();
+    if (!listOpen_) return;
+    glPopMatrix();
+    if (currentKind == OVERLAY_LINES || currentKind == OVERLAY_TEXTS) {
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+    }
+    glPopAttrib();
+    closeList();
+}
+
+void GraphicsOGL::compileOverlayLines(const OverlayLineSet& l) {
+    if (!listOpen_ || !l.points || !l.segments || l.count <= 0) return;
+    glLineWidth(1.0f);
+    glBegin(GL_LINES);
+    for (int i = 0; i < l.count; ++i) {
+        if (l.colourValues) setColourValue(l.colourValues[i]);
+        const int a = l.segments[2 * i], b = l.segments[2 * i + 1];
+        if (a < 0 || b < 0 || a >= 2 * l.count || b >= 2 * l.count) continue;
+        glVertex3fv(l.points + 3 * a);
+        glVertex3fv(l.points + 3 * b);
+    }
+    glEnd();
+}
+
+bool GraphicsOGL::emitOverlayLines(const OverlayLineSet&) { return false; }
+
+void GraphicsOGL::compileText2D(int, const TextsRecord& texts) {
+    if (!listOpen_) return;
+    GlyphLists sink;
+    const int n = std::min<int>(texts.numTexts, int(texts.strings.size()));
+    for (int i = 0; i < n; ++i) {
+        if (size_t(3 * i + 2) >= texts.positions.size()) break;
+        const float height = i < int(texts.heights.size()) ? texts.heights[size_t(i)] : 0.05f;
+        const float wrap = i < int(texts.widths.size()) ? texts.widths[size_t(i)] : 0.0f;
+        const float angle = i < int(texts.angles.size()) ? texts.angles[size_t(i)] : 0.0f;
+        const int alignment = i < int(texts.alignments.size()) ? texts.alignments[size_t(i)] : 0;
+        StrokeFont::drawText(*this, texts.strings[size_t(i)].c_str(), &texts.positions[size_t(3 * i)], alignment,
+                             height, wrap, angle, texts.font == 0 ? 0 : std::min(1, fontCount - 1), texts.colour,
+                             true, &sink);
+    }
+}
+
+bool GraphicsOGL::emitText2D(int, const TextsRecord&) { return false; }
+
+void GraphicsOGL::compileLabel(const LabelRecord& label) {
+    if (!listOpen_) return;
+    // Extents of the label's points, for its placement.
+    std::array<float, 4> ext = {0, 0, 0, 0};
+    bool any = false;
+    for (int i = 0; i < label.numPoints && size_t(2 * i + 1) < label.points.size(); ++i) {
+        float x = label.points[size_t(2 * i)], y = label.points[size_t(2 * i + 1)];
+        if (!any) ext = {x, y, x, y}, any = true;
+        ext[0] = std::min(ext[0], x), ext[1] = std::min(ext[1], y);
+        ext[2] = std::max(ext[2], x), ext[3] = std::max(ext[3], y);
+    }
+    labelExtents_.erase(std::remove_if(labelExtents_.begin(), labelExtents_.end(),
+                                       [&](const auto& p) { return p.first == currentObject; }),
+                        labelExtents_.end());
+    labelExtents_.emplace_back(currentObject, ext);
+    auto point = [&](int i) {
+        if (i < 0 || i >= label.numPoints || size_t(2 * i + 1) >= label.points.size()) return false;
+        glVertex2f(label.points[size_t(2 * i)], label.points[size_t(2 * i + 1)]);
+        return true;
+    };
+    FaceWalker w{label.faceEntries.data(), int(label.faceEntries.size())};
+    for (int f = 0; f < label.numFaces && w.valid(); ++f, w.next()) {
+        if (!label.faceValues.empty() && size_t(f) < label.faceValues.size()) setColourValue(label.faceValues[size_t(f)]);
+        else if (label.faceColour >= 0.0f) setColourValue(label.faceColour);
+        glBegin(GL_POLYGON);
+        for (int i = 0; i < w.size(); ++i) point(w.vertices()[i]);
+        glEnd();
+    }
+    glBegin(GL_LINES);
+    for (int s = 0; s < label.numSegs && size_t(2 * s + 1) < label.segs.size(); ++s) {
+        if (size_t(s) < label.segValues.size()) setColourValue(label.segValues[size_t(s)]);
+        point(label.segs[size_t(2 * s)]);
+        point(label.segs[size_t(2 * s + 1)]);
+    }
+    glEnd();
+    if (label.frameBox && any) {
+        const float white[3] = {1, 1, 1};
+        setColour(white, 1.0f);
+        glBegin(GL_LINE_LOOP);
+        glVertex2f(ext[0], ext[1]);
+        glVertex2f(ext[2], ext[1]);
+        glVertex2f(ext[2], ext[3]);
+        glVertex2f(ext[0], ext[3]);
+        glEnd();
+    }
+    GlyphLists sink;
+    for (int t = 0; t < label.numTexts && size_t(t) < label.textStrings.size(); ++t) {
+        if (size_t(2 * t + 1) >= label.textPositions.size()) break;
+        const float at[3] = {label.textPositions[size_t(2 * t)], label.textPositions[size_t(2 * t + 1)], 0.0f};
+        const float size = size_t(t) < label.textSizes.size() ? label.textSizes[size_t(t)] : label.textSize;
+        const float angle = size_t(t) < label.textAngles.size() ? label.textAngles[size_t(t)] : 0.0f;
+        const int alignment = size_t(t) < label.textAlignments.size() ? label.textAlignments[size_t(t)] : 0;
+        StrokeFont::drawText(*this, label.textStrings[size_t(t)].c_str(), at, alignment, size, 0.0f, angle,
+                             label.textFont == 0 ? 0 : std::min(1, fontCount - 1), label.textColour, false, &sink);
+    }
+}
+
+bool GraphicsOGL::emitLabel(const LabelRecord&) { return false; }
+
+void GraphicsOGL::compileImage(const ImageRecord& image) {
+    if (!listOpen_ || !image.present() ||
+        image.pixels.size() < size_t(image.width) * size_t(image.height) * 4u)
+        return;
+    std::vector<unsigned char> px(image.pixels.begin(),
+                                  image.pixels.begin() + std::ptrdiff_t(size_t(image.width) * image.height * 4));
+    const unsigned char a = static_cast<unsigned char>(std::clamp(1.0f - image.transparency, 0.0f, 1.0f) * 255.0f);
+    for (size_t i = 0; i < px.size(); i += 4) {
+        if (image.colourConversion == 1) {
+            float rgb[3] = {px[i] / 255.0f, px[i + 1] / 255.0f, px[i + 2] / 255.0f};
+            convertColour(rgb);
+            for (int c = 0; c < 3; ++c) px[i + size_t(c)] = static_cast<unsigned char>(std::lround(rgb[c] * 255.0f));
+        }
+        if (image.keyColour[0] >= 0 && px[i] == image.keyColour[0] && px[i + 1] == image.keyColour[1] &&
+            px[i + 2] == image.keyColour[2])
+            px[i + 3] = 0;
+        else
+            px[i + 3] = std::min(px[i + 3], a);
+    }
+    imageSizes_.erase(std::remove_if(imageSizes_.begin(), imageSizes_.end(),
+                                     [&](const auto& p) { return p.first == currentObject; }),
+                      imageSizes_.end());
+    imageSizes_.emplace_back(currentObject, std::array<int, 2>{image.width, image.height});
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glDrawPixels(image.width, image.height, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+}
+
+bool GraphicsOGL::emitImage(const ImageRecord&) { return false; }
+
+void GraphicsOGL::callOverlayItem(int overlayKind, const OverlayPlacement& pl) {
+    if (!glReady() || colourPickMode || selectionMode) return;
+    const unsigned id = listId(CategoryOverlay, currentObject, overlayKindKey(overlayKind));
+    if (!id) return;
+    if (overlayKind != OVERLAY_LABEL && overlayKind != OVERLAY_IMAGE) {
+        glCallList(id);
+        invalidateCaches();
+        return;
+    }
+    GLint vp[4];
+    glGetIntegerv(GL_VIEWPORT, vp);
+    const double w = std::max(1, vp[2]), h = std::max(1, vp[3]);
+    double hx = 0.999, hy = 0.999;
+    if (w > h) hx = w / h - 0.001;
+    else hy = h / w - 0.001;
+    double scale = pl.scale;
+    if (scale == 0.0) scale = 1.0;
+    double ax = (2.0 * pl.position[0] - 1.0) * hx, ay = (2.0 * pl.position[1] - 1.0) * hy;
+    const int horizontal = (pl.alignment >> 2) & 3, vertical = pl.alignment & 3;
+
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(-(hx + 0.001), hx + 0.001, -(hy + 0.001), hy + 0.001, -1000, 1000);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    if (overlayKind == OVERLAY_IMAGE) {
+        int iw = int(pl.extents[2] - pl.extents[0]), ih = int(pl.extents[3] - pl.extents[1]);
+        for (const auto& p : imageSizes_)
+            if (p.first == currentObject && (iw <= 0 || ih <= 0)) iw = p.second[0], ih = p.second[1];
+        iw = std::max(iw, 1), ih = std::max(ih, 1);
+        // Shrink an image larger than the viewport; zooms other than powers
+        // of two blur the pixels.
+        const double fit = std::min({1.0, w / iw, h / ih});
+        double zoom = scale * fit;
+        if (!pl.fixedScale && zoom > 0) zoom = std::pow(2.0, std::floor(std::log2(zoom) + 1e-9));
+        const double pw = iw * zoom, ph = ih * zoom;  // pixels
+        double dx = 0, dy = 0;
+        if (horizontal == 2) dx = -pw;
+        else if (horizontal == 3) dx = -pw / 2;
+        if (vertical == 2) dy = -ph;
+        else if (vertical == 3) dy = -ph / 2;
+        // The raster position must lie inside the view; move by pixels after.
+        glRasterPos2d(std::clamp(ax, -hx, hx), std::clamp(ay, -hy, hy));
+        const double px = (ax - std::clamp(ax, -hx, hx)) * w / (2 * (hx + 0.001)) + dx;
+        const double py = (ay - std::clamp(ay, -hy, hy)) * h / (2 * (hy + 0.001)) + dy;
+        glBitmap(0, 0, 0, 0, float(px), float(py), nullptr);
+        glPixelZoom(float(zoom), float(zoom));
+        glCallList(id);
+        glPixelZoom(1.0f, 1.0f);
+    } else {
+        std::array<float, 4> ext = {pl.extents[0], pl.extents[1], pl.extents[2], pl.extents[3]};
+        if (ext[2] <= ext[0] && ext[3] <= ext[1])
+            for (const auto& p : labelExtents_)
+                if (p.first == currentObject) ext = p.second;
+        const double ew = ext[2] - ext[0], eh = ext[3] - ext[1];
+        // The label's larger side spans `scale` of the viewport's shorter side.
+        const double fit = std::max(ew, eh) > 0 ? 1.0 / std::max(ew, eh) : 1.0;
+        const double k = 2.0 * scale * fit * std::min(hx, hy);
+        double ox = 0, oy = 0;
+        if (horizontal == 1) ox = -ext[0];
+        else if (horizontal == 2) ox = -ext[2];
+        else if (horizontal == 3) ox = -(ext[0] + ext[2]) / 2;
+        if (vertical == 1) oy = -ext[1];
+        else if (vertical == 2) oy = -ext[3];
+        else if (vertical == 3) oy = -(ext[1] + ext[3]) / 2;
+        glTranslated(ax, ay, 0);
+        glScaled(k, k, 1);
+        glTranslated(ox, oy, 0);
+        glCallList(id);
+    }
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    invalidateCaches();
+}
+
+// ---- the ruler ---------------------------------------------------------------------------------
+
+void GraphicsOGL::drawRuler(float viewScale) {
+    if (!glReady() || selectionMode || colourPickMode || windowWidth <= 0 || windowHeight <= 0) return;
+    if (!(viewScale > 0.0f) || !std::isfinite(viewScale)) return;
+    const double W = windowWidth, H = windowHeight, vw = viewportWidth, vh = viewportHeight;
+    if (vw <= 0 || vh <= 0) return;
+    const double vpw = vw * W, vph = vh * H;
+    const double k = vpw / vph > 1.0 ? vpw / vph : 1.0;
+    int n = 4;
+    while (n > 1 && (1.0 / 3.0) / n * vpw <= 67.0) n /= 2;
+    const double c = 2.0 * (1.0 / 3.0) * k / viewScale;
+    const double lg = std::log10(c);
+    int ip = int(lg);
+    if (lg < 0) ip -= 1;
+    const double p = std::pow(10.0, ip);
+    const double L = std::floor(c / p) * p;
+    const double e = L * viewScale / k / 2.0;
+    const double barH = 2.0 * 10.0 / vph, y0 = -1.0 + 2.0 * 25.0 / vph, y1 = y0 + barH;
+
+    setLighting(false, false);
+    setCulling(CULL_NO);
+    glPushAttrib(GL_ENABLE_BIT | GL_LINE_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_TEXTURE_2D);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(-1, 1, -1, 1, -1000, 1000);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    float white[3] = {1, 1, 1};
+    convertColour(white, true);
+    applyDeviceColour(white, 1.0f);
+    const double step = 2.0 * e / n;
+    glBegin(GL_QUADS);
+    for (int i = 0; i < n; i += 2) {
+        const double xa = -e + i * step, xb = xa + step;
+        glVertex2d(xa, y0), glVertex2d(xb, y0), glVertex2d(xb, y1), glVertex2d(xa, y1);
+    }
+    glEnd();
+    glLineWidth(1.0f);
+    glBegin(GL_LINE_LOOP);
+    glVertex2d(-e, y0), glVertex2d(e, y0), glVertex2d(e, y1), glVertex2d(-e, y1);
+    glEnd();
+    glBegin(GL_LINES);
+    for (int i = 1; i < n; ++i) glVertex2d(-e + i * step, y0), glVertex2d(-e + i * step, y1);
+    glEnd();
+
+    // Labels: text 8 pixels high; even ticks above the bar, odd ones
+    // lowered by one and a half bar heights so neighbours do not collide.
+    const int font = fontCount > 1 ? 1 : 0;
+    if (fonts && fontCount > 0 && fonts[font] && fonts[font]->isLoaded()) {
+        float ay = 1.0f;
+        if (W <= H) ay = float(H / W);
+        if (!(vw > vh)) ay *= float(vh / vw);
+        const float textHeight = float(8.0 * ay / vph);
+        const float colourValue = -white[0] - 1.0f;
+        GlyphLists sink;
+        const double labelY = y1 + 2.0 * 20.0 / vph;
+        char text[64];
+        double lastRight = 0.0;
+        for (int i = 0; i <= n; ++i) {
+            const double v = i * (L / n) * double(rulerScale);
+            const double av = std::fabs(v);
+            if (av >= 4000) std::snprintf(text, sizeof(text), "%.2e", v);
+            else if (av >= 40) std::snprintf(text, sizeof(text), "%.2f", v);
+            else if (av >= 0.04) std::snprintf(text, sizeof(text), "%.3f", v);
+            else std::snprintf(text, sizeof(text), "%g", v);
+            double y = labelY;
+            if (n > 1 && (i % 2) == 1) y -= 1.5 * barH;
+            const double x = -e + i * step;
+            const float anchor[3] = {float((x + 1.0) / 2.0), float((y + 1.0) / 2.0), 0.0f};
+            StrokeFont::drawText(*this, text, anchor, 1, textHeight, 0.0f, 0.0f, font, colourValue, true, &sink);
+            if (i == n) {
+                float width = 0;
+                fonts[font]->measure(text, &width, nullptr, nullptr, nullptr, nullptr);
+                // Font units to the -1..1 square: text units times the scale.
+                float ax = 1.0f;
+                if (W > H) ax = float(W / H);
+                if (vw > vh) ax *= float(vw / vh);
+                const double half = 0.5 * width / fonts[font]->maxY() * 2.0 * textHeight / ax;
+                lastRight = x + half + 2.0 * 4.0 / vpw;
+                std::snprintf(text, sizeof(text), "(%s)", rulerUnits.c_str());
+                const float unitAnchor[3] = {float((lastRight + 1.0) / 2.0), anchor[1], 0.0f};
+                StrokeFont::drawText(*this, text, unitAnchor, 0, textHeight, 0.0f, 0.0f, font, colourValue, true,
+                                     &sink);
+            }
+        }
+    }
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopAttrib();
+    invalidateCaches();
+}
