@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "geometry/Extruder.h"
@@ -716,14 +717,36 @@ bool GraphicData::LoadData(bool singleList) {
     for (;;) {
         const int token = s.ReadToken();
         if (token < 0 || token >= LinkStream::kNumTokens || token == Tok::DONE) break;
-        bool known = false;
-        const bool ok = reader.Read(token, known);
+        bool known = true;
+        bool ok = false;
+        try {
+            ok = reader.Read(token, known);
+        } catch (const std::bad_alloc&) {
+            // Memory ran out inside the item: it stays empty, the rest loads.
+            ok = false;
+        }
         if (!known)
             Error("ERROR in LoadData: Token not recognized\n");
         else if (!ok)
             Error(std::string("ERROR in LoadData: ") + LinkStream::kTokenNames[token] + "\n");
     }
-    GeometryLoader::FinishData(*this, GeometryLoader::SingleListSetting(singleList));
+    try {
+        GeometryLoader::FinishData(*this, GeometryLoader::SingleListSetting(singleList));
+    } catch (const std::bad_alloc&) {
+        // Derived data could not be built: keep nothing half-made.
+        primitive = PrimitiveRecord();
+        numVertices = numLineSegs = numFaces = numFaceEntries = 0;
+        vertexCoords = {};
+        vertexColours = {};
+        lineSegs = {};
+        lineColours = {};
+        faceEntries = {};
+        faceColours = {};
+        faceNormals = {};
+        vertexFaceStart = {};
+        vertexFaces = {};
+        Error("ERROR in LoadData: out of memory\n");
+    }
     return true;
 }
 

@@ -209,10 +209,17 @@ TEST(GeometryLoader, ImageRoundTripThroughPpm) {
     EXPECT_EQ(d->image->alignment, 3);
     EXPECT_EQ(d->image->pixels, src.image->pixels);
 
-    GraphicData bad(nullptr, nullptr);
+    // the object's entry point keeps placement and asks for colour conversion
+    vkoGraphicObj o(nullptr, "\tWATERMARK");
+    const std::vector<unsigned char> ppm = Ppm(6, 2);
+    const float pos[3] = {0.9f, 0.1f, 0};
+    ASSERT_TRUE(o.loadImage(ppm.data(), int(ppm.size()), pos, 0.5f, 6));
+    EXPECT_EQ(o.data->image->colourConversion, 1);
+    EXPECT_EQ(o.data->image->alignment, 6);
+    EXPECT_EQ(o.data->image->position[0], 0.9f);
     const unsigned char junk[] = "not an image";
-    EXPECT_FALSE(bad.LoadImage(junk, sizeof junk));
-    EXPECT_FALSE(bad.image);
+    EXPECT_FALSE(o.loadImage(junk, sizeof junk, pos, 1, 0));
+    EXPECT_FALSE(o.data->image);
 }
 
 TEST(GeometryLoader, ColourNormalisation) {
