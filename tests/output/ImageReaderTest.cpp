@@ -7,7 +7,6 @@
 #include <zlib.h>
 
 #include <cstring>
-#include <functional>
 
 #include "ImageTestHelpers.h"
 #include "TestSupport.h"

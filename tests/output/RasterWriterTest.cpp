@@ -5,7 +5,9 @@
 
 #include <QImage>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "ImageTestHelpers.h"
