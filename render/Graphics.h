@@ -273,6 +273,7 @@ public:
     std::string rulerUnits = "m";
     float printTolerance = 0.002f;  // depth tolerance of the software renderers
     bool standAlone = false;
+    bool depthOnly = false;  // draw depth only (the depth pick after a selection pass)
 
     int windowWidth = -1, windowHeight = -1;
     float viewportLeft = 0.0f, viewportBottom = 0.0f, viewportWidth = 0.0f, viewportHeight = 0.0f;

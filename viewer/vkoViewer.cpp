@@ -253,7 +253,7 @@ void vkoViewer::SetBackground(int type, const float colour[3], const float colou
     }
     if (type >= BG_SOLID && type <= BG_DIAGONAL) backGroundType = type;
     if (renderer) renderer->setBackground(type, colour, colour2);
-    RefreshAll();
+    RefreshAll(true, false);
 }
 
 void vkoViewer::ReverseVideo() {

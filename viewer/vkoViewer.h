@@ -201,8 +201,23 @@ public:
     bool ApplySavedCamera(const char* name, vkoViewport* viewport);
 
     // ---- frame drawing
-    void Redraw();
-    void RefreshAll();
+    // Draws the marked viewports (or performs a pending output); false when
+    // the renderer could not draw.
+    bool Redraw(bool output = false);
+    void RefreshAll(bool redraw = true, bool overlays = true);
+    void RefreshGraphic(vkoGraphicObj* object, bool redraw, bool overlays);
+    void RefreshViewport(bool redraw, bool overlays, vkoViewport* viewport = nullptr);
+    void RefreshTexts(bool redraw);
+    bool CenterView(vkoViewport* viewport = nullptr);
+    void ResetView();
+    float ComputeProjectedArea();
+    void SetDragConstraint(bool on, const float direction[3]);
+    bool DragPickedObject(int x, int y, float movement[3], bool start, bool fine);
+    void SetViewMoving(bool on);
+    void ResetRenderer(bool redraw);
+    // One frame time into the meter (milliseconds); updates frameRate and the read-out.
+    void RecordFrameTime(int elapsedMs);
+    int WindowClockMs() const;
     void MarkAllViewports(bool includeTexts = false);
 
 private:
@@ -224,4 +239,13 @@ private:
     int ApplyToken(int token, int value);
     int ReadTokenText(int length, std::string& text);
     int ReadCameraToken(const char* name);
+    bool ViewportPass(const float slotRects[2][4], std::vector<vkoViewport*>* marked);
+    void AutofitStep(vkoViewport* viewport);
+    bool DepthPick();
+    void FrameStart();
+    void FrameEnd(bool selecting);
+    void UpdateFrameRate(bool measuring);
+    void MarkOverlaysDirty(vkoGraphicObj* object);
+    bool PerformOutput();
+    void MakeWindowCurrent();
 };
