@@ -94,13 +94,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckData(first);
     close(in);
 
-    // What was loaded writes out and loads again to the same counts.
+    // What was loaded writes out and loads again to the same counts; the
+    // copy travels compressed so that both transfer forms are covered.
     const int out = MemoryFile(nullptr, 0);
     if (out < 0) return 0;
     LinkStream back;
     back.writeHandle = out;
     back.readHandle = out;
-    back.compressBufferSize = 0;
+    back.compressBufferSize = 32;
     if (first.SaveData(back) && back.WriteToken(LinkStream::Tok::DONE)) {
         lseek(out, 0, SEEK_SET);
         GraphicData second(nullptr, &back);
