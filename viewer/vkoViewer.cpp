@@ -7,7 +7,10 @@
 
 #include "platform/MessageSink.h"
 #include "platform/Sockets.h"
+#include "render/GLWindow.h"
 #include "render/Graphics.h"
+#include "render/GraphicsOGL.h"
+#include "render/StrokeFont.h"
 #include "scene/Transform.h"
 #include "scene/vkoGraphicObj.h"
 #include "scene/vkoViewport.h"
@@ -289,22 +292,52 @@ void vkoViewer::ServiceLodQueue() {
 }
 
 void vkoViewer::StartLodTimer() {
-    if (!glWindow) ServiceLodQueue();
+    if (glWindow)
+        glWindow->startLodTimer();
+    else
+        ServiceLodQueue();
 }
 
 void vkoViewer::CreateRenderers() {
+    static const char* const kFontNames[2] = {"serif", "sanserif"};
+    for (int i = 0; i < 2; ++i) {
+        fonts[i] = new StrokeFont();
+        fonts[i]->load(kFontNames[i]);
+    }
+    fontCount = 2;
     baseRenderer = new Graphics(this, nullptr);
     baseRenderer->fontCount = fontCount;
     baseRenderer->fonts = fonts;
     renderer = baseRenderer;
+    if (noWindow || !widget) return;
+
+    glWindow = new GLWindow(this, widget, standAlone);
+    widget->boxLayout()->addWidget(glWindow);
+    auto* ogl = new GraphicsOGL(this, glWindow);
+    ogl->copyStateFrom(*baseRenderer);
+    ogl->fontCount = fontCount;
+    ogl->fonts = fonts;
+    GLWindow* window = glWindow;
+    ogl->swapBuffers = [window] { window->frameFinished(); };
+    glWindow->setRenderer(ogl);
+    renderer = ogl;
 }
 
 void vkoViewer::DestroyRenderers() {
+    // The renderer's lists live in the window's context.
+    if (glWindow) glWindow->makeDrawingCurrent();
     if (renderer != baseRenderer) delete renderer;
     renderer = nullptr;
     delete baseRenderer;
     baseRenderer = nullptr;
-    for (StrokeFont*& f : fonts) f = nullptr;
+    if (glWindow) {
+        glWindow->doneCurrent();
+        glWindow->setRenderer(nullptr);
+    }
+    for (StrokeFont*& f : fonts) {
+        delete f;
+        f = nullptr;
+    }
     fontCount = 0;
 }
 
@@ -318,7 +351,7 @@ void vkoViewer::SetPrintTolerance(float value) {
     renderer->printTolerance = (value / 0.0001f) * 0.002f;
 }
 
-void vkoViewer::ReadStartCameras() {}
+void vkoViewer::ReadStartCameras() { ReadCameraFile("SavedCameras"); }
 
 void vkoViewer::FreeSavedCameras() { SavedCamera::FreeAll(this); }
 

@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "render/GLWindow.h"
 #include "render/Graphics.h"
+#include "render/GraphicsOGL.h"
 #include "scene/GraphicData.h"
 #include "scene/Transform.h"
 #include "scene/vkoGraphicObj.h"
@@ -35,6 +37,7 @@ bool vkoViewer::Redraw(bool output) {
     Graphics* r = renderer;
     if (!r) return true;
     const bool selecting = r->selectionMode;
+    if (auto* ogl = dynamic_cast<GraphicsOGL*>(r)) ogl->pickMethod = pickMode;
 
     if (currentViewport && (pickMode == 1 || pickMode == 2 || pickMode == 4)) {
         if (!r->isUsable(1)) {
@@ -407,4 +410,6 @@ bool vkoViewer::PerformOutput() {
     return false;
 }
 
-void vkoViewer::MakeWindowCurrent() {}
+void vkoViewer::MakeWindowCurrent() {
+    if (glWindow) glWindow->makeDrawingCurrent();
+}
