@@ -7,6 +7,7 @@ class QMouseEvent;
 class QWheelEvent;
 class QResizeEvent;
 class QPaintEvent;
+class vkoViewport;
 
 class VWindow {
 public:
@@ -48,4 +49,18 @@ public:
     int key = 0;
     float wheelSteps = 0.0f;
     int cursorIndex = 0;
+
+    // ---- press state of the pointer interpreter
+    static constexpr int kPressPending = 1;      // the press action has not run yet
+    static constexpr int kPressUnconsumed = 2;   // no click or double click took the press
+    int pressState = 0;
+    int heldButton = -1, heldModifiers = -1;     // -1: no button held
+    int pressX = 0, pressY = 0;
+    int pressTimeMs = 0;
+    int previousX = 0, previousY = 0;
+    vkoViewport* activeViewport = nullptr;          // the viewport pressed last
+    vkoViewport* previousActiveViewport = nullptr;  // the one active before it
+    // Pixel rectangle of the active viewport and its smaller side (>= 1).
+    int activeLeft = 0, activeBottom = 0, activeWidth = 0, activeHeight = 0;
+    int activeSize = 1;
 };

@@ -14,9 +14,11 @@ class vkoGraphicObj;
 class vkoViewport;
 class Graphics;
 class GLWindow;
+class VWindow;
 class StrokeFont;
 struct SavedCamera;
 struct PickRecord;
+class GraphicData;
 class QWidget;
 
 enum BackgroundType { BG_SOLID = 0, BG_TOP_BOTTOM = 1, BG_LEFT_RIGHT = 2, BG_DIAGONAL = 3 };
@@ -219,6 +221,118 @@ public:
     void RecordFrameTime(int elapsedMs);
     int WindowClockMs() const;
     void MarkAllViewports(bool includeTexts = false);
+
+    // ---- mouse interpreter and picking (vkoViewerInput.cpp, vkoViewerMouse.cpp, vkoViewerPick.cpp)
+    // An interpreter action; it reads the pointer and clock of the window.
+    using MouseAction = void (vkoViewer::*)(VWindow* window);
+    // Host callback of a point pick: object id (-1 none), picked point or
+    // null, window position (x, y from the bottom left).
+    using PickCallback = void (*)(int objectId, const float* point, const int position[2]);
+    struct MouseBinding {
+        int button = -1;  // VWindow::kLeft, kRight, kMiddle
+        int modifiers = 0;
+        int cursor = 13;
+        MouseAction press = nullptr, drag = nullptr, release = nullptr, doubleClick = nullptr, click = nullptr;
+        PickCallback pickCallback = nullptr;
+    };
+    struct WheelBinding {
+        int modifiers = 0;
+        MouseAction action = nullptr;
+    };
+    static std::vector<MouseBinding> BuiltinMouseTable();
+    static std::vector<WheelBinding> BuiltinWheelTable();
+    // Polygon-selection tables: plain, or the inside variant (Ctrl held).
+    static std::vector<MouseBinding> PolygonMouseTable(bool inside);
+
+    std::vector<MouseBinding> mouseTable = BuiltinMouseTable();
+    std::vector<WheelBinding> wheelTable = BuiltinWheelTable();
+    std::vector<MouseBinding> savedMouseTable;  // while a polygon selection is active
+    std::vector<WheelBinding> savedWheelTable;
+    bool polygonSelecting = false;
+    vkoViewport* polygonViewport = nullptr;
+    int interpreterPickMode = 5;  // the viewer's pickMode takes it only during a pick
+    int savedPickMode = 5;
+    bool objectMoved = false;
+    bool pickInsideOnly = false;
+    float floodAngle = 75.0f;  // degrees
+    // Clicks and drags: a press becomes a drag once the pointer has moved
+    // 20 pixels or 300 ms have passed.
+    static constexpr int kClickDistanceSquared = 400;
+    static constexpr int kClickMs = 300;
+
+    // Rebinds the cursor, press, drag and release of the entry for button
+    // and modifiers by a MouseFunction code; false for an unknown code or
+    // combination.
+    bool SetMouseFunction(int button, int modifiers, int code);
+    // Wheel codes 1 zoom, 2 reversed zoom, 7 rotate about z, 25 none.
+    bool SetWheelFunction(int modifiers, int code);
+    bool SetPickCallback(int button, int modifiers, PickCallback callback);
+    void SetPickMode(int mode, bool insideOnly, float floodAngleDegrees);
+    // The binding for a button and modifiers in the active table, or null.
+    MouseBinding* FindMouseBinding(int button, int modifiers);
+    // Polygon selection, also used by the Esc and Delete keys.
+    void LeavePolygonSelection();
+    void RemovePolygonPoint();
+    // Faces reached from a start face across shared vertices while the
+    // normals of neighbours differ by at most maxAngleDegrees; sorted.
+    static std::vector<int> FloodFillFaces(const GraphicData& data, int startFace, float maxAngleDegrees);
+
+private:
+    // Actions of the binding tables.
+    void BeginMove(VWindow* w);
+    void EndMove(VWindow* w);
+    void RotateDrag(VWindow* w);
+    void RotateXDrag(VWindow* w);
+    void RotateYDrag(VWindow* w);
+    void RotateZDrag(VWindow* w);
+    void ZoomDrag(VWindow* w);
+    void FastZoomDrag(VWindow* w);
+    void PanDrag(VWindow* w);
+    void ZoomInAtPoint(VWindow* w);
+    void ZoomOutAtPoint(VWindow* w);
+    void SetPivotAtPointer(VWindow* w);
+    void MoveLightDrag(VWindow* w);
+    void ZoomBoxBegin(VWindow* w);
+    void ZoomBoxUpdate(VWindow* w);
+    void ZoomBoxEnd(VWindow* w);
+    void WheelZoom(VWindow* w);
+    void WheelZoomReversed(VWindow* w);
+    void WheelRotateX(VWindow* w);
+    void WheelRotateY(VWindow* w);
+    void WheelRotateZ(VWindow* w);
+    void DragBegin(VWindow* w);
+    void DragObject(VWindow* w);
+    void DragEnd(VWindow* w);
+    void PickPointAction(VWindow* w);
+    void HoverPickAction(VWindow* w);
+    void RectangleEnd(VWindow* w);
+    void RectangleEndInside(VWindow* w);
+    void SurfacePick(VWindow* w);
+    void SurfacePickInside(VWindow* w);
+    void AddPolygonPoint(VWindow* w);
+    void AddPolygonPointInside(VWindow* w);
+    void RemovePolygonPointAction(VWindow* w);
+    void ClosePolygon(VWindow* w);
+    void ClosePolygonInside(VWindow* w);
+    // Helpers.
+    void ZoomAtPoint(VWindow* w, float factor);
+    void WheelRotate(VWindow* w, int axis);
+    void ClampToActive(VWindow* w, int& x, int& y) const;
+    void ChooseCursorAt(VWindow* w);
+    void RectanglePick(VWindow* w, int reportType);
+    void SurfacePickWith(VWindow* w, int reportType);
+    void AddPolygonPointWith(VWindow* w, bool inside);
+    void ClosePolygonWith(VWindow* w, int reportType);
+    // Nearest surface point in a window rectangle; false over the background.
+    bool SurfacePointNear(int x0, int y0, int x1, int y1, float point[3]);
+    void PickSelect(int x0, int y0, int x1, int y1);
+    void PickSelectAround(VWindow* w);  // 5 x 5 pixels around the pointer
+    void PickColour(const int* rectangle, int count, const int* points);
+    void PointPickWithCallback(VWindow* w, PickCallback callback);
+    void ReportPick(int type);
+    void ViewChangedNotification();
+    void InstallPickConverter();
+    // ---- end of mouse interpreter and picking
 
 private:
     void Assemble();
