@@ -94,6 +94,16 @@ public:
     // The full draw sequence; false when nothing was drawn.
     bool draw(Graphics* renderer, bool secondary);
 
+    // ---- text forms (vkoViewportState.cpp)
+    // Diagnostic dump, every line indented by `indent` blanks (at least one).
+    void dump(FILE* file, int indent) const;
+    // The "++ VIEWPORT" ... "-- VIEWPORT" section; false on a write error.
+    bool save(int fd) const;
+    // Reads the section after its "++ VIEWPORT" line up to "-- VIEWPORT";
+    // false on a malformed line or the end of the file (the values read so
+    // far stay).
+    bool restore(int fd);
+
     void clearLasso();
     bool addLassoPoint(int x, int y, bool close);
     bool removeLassoPoint();

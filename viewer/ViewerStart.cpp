@@ -1,5 +1,6 @@
 #include "viewer/ViewerStart.h"
 
+#include "platform/LowLevelFile.h"
 #include "platform/MessageSink.h"
 #include "render/Graphics.h"
 #include "viewer/vkoViewer.h"
@@ -12,9 +13,26 @@ void SetHeadlessOutputSize(vkoViewer& viewer, int width, int height) {
     viewer.baseRenderer->windowHeight = height;
 }
 
-bool LoadAppendedScene(vkoViewer&, const std::string&, long long) { return false; }
+bool LoadAppendedScene(vkoViewer& viewer, const std::string& programPath, long long offset) {
+    const int fd = platform::FileOpen(programPath.c_str(), platform::OpenMode::Read);
+    if (fd < 0) return false;
+    if (platform::FileSeek(fd, offset) != offset) {
+        platform::FileClose(fd);
+        return false;
+    }
+    const bool previous = viewer.SuspendDrawing(true);
+    viewer.ReadScene(fd);
+    viewer.SuspendDrawing(previous);
+    platform::FileClose(fd);
+    return true;
+}
 
-bool LoadStartFile(vkoViewer&, const Arguments&) { return false; }
+bool LoadStartFile(vkoViewer& viewer, const Arguments& arguments) {
+    const bool previous = viewer.SuspendDrawing(true);
+    const bool ok = viewer.OpenStartFile(arguments.fileName.c_str(), arguments.replay, arguments.dump);
+    viewer.SuspendDrawing(previous);
+    return ok;
+}
 
 bool ConnectRemote(vkoViewer&, int) { return false; }
 

@@ -2,6 +2,7 @@
 // The viewer engine: owns one scene (graphic objects, viewports, cameras,
 // renderers, the link) and is driven by the token protocol, the GL window's
 // input and files.  A plain class; the krvViewer widget box owns it.
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -221,6 +222,32 @@ public:
     void RecordFrameTime(int elapsedMs);
     int WindowClockMs() const;
     void MarkAllViewports(bool includeTexts = false);
+
+    // ---- state, camera and scene files (vkoViewerFiles.cpp, vkoViewerScene.cpp)
+    // Files are written beside their final name and moved over it only when
+    // complete; a failed write keeps the previous file.
+    // WriteStateFile (declared with the commands above, DUMP_STATE) writes
+    // both parts below; a null or empty path means "viewer.state".
+    // parts: 1 the objects block, 2 the viewer section.
+    bool WriteState(int parts, const char* path);
+    bool WriteViewerSection(int fd);
+    // Reads a viewer section from fd (drawing suspended meanwhile); false on
+    // a malformed colour line or the end of the file.
+    bool ReadViewerSection(int fd);
+    bool WriteCameraFile(const char* path);
+    // ReadCameraFile (declared above; "SavedCameras", READ_VIEWS) adds the
+    // named views of a camera file to the saved cameras.
+    void WriteTextDump(FILE* stream);
+    // A scene from a file or an "http:" / "file:" URL; reports nothing.
+    void LoadSceneSource(const char* path);
+    // A scene stream from the descriptor's current position; true when it
+    // was read to the end of its viewer section.
+    bool ReadScene(int fd);
+    bool WriteScene(const char* path);
+    // Stand-alone start: the replay pair, "viewer.kvf", "test%d.dat" or a
+    // named scene.  A dump ends the process through ExitProcess.
+    bool OpenStartFile(const char* name, bool replay, bool dump);
+    // ---- end of state, camera and scene files
 
     // ---- mouse interpreter and picking (vkoViewerInput.cpp, vkoViewerMouse.cpp, vkoViewerPick.cpp)
     // An interpreter action; it reads the pointer and clock of the window.
