@@ -5,6 +5,8 @@
 #include <QOpenGLFramebufferObject>
 #include <QSurfaceFormat>
 
+OffscreenGL::OffscreenGL() = default;
+
 OffscreenGL::~OffscreenGL() {
     // The framebuffer object must be released while its context is current.
     if (context_ && surface_ && fbo_) context_->makeCurrent(surface_.get());

@@ -11,7 +11,7 @@ class QOpenGLFramebufferObject;
 
 class OffscreenGL {
 public:
-    OffscreenGL() = default;
+    OffscreenGL();
     ~OffscreenGL();
     OffscreenGL(const OffscreenGL&) = delete;
     OffscreenGL& operator=(const OffscreenGL&) = delete;

@@ -96,6 +96,15 @@ bool modeAllowsFrame(int drawMode, bool sparseFrame) {
     }
 }
 
+// The object's colour map and data bounds for a list build.
+void useColourMap(Graphics* r, const GraphicData& d) {
+    if (d.colourMap && d.colourMap->numEntries > 0)
+        r->setColourMap(d.colourMap->entries.data(), d.colourMap->numEntries);
+    else
+        r->setColourMap(nullptr, 0);
+    if (!d.boundsEmpty()) std::copy(d.bounds, d.bounds + 6, r->dataBounds);
+}
+
 }  // namespace
 
 // ------------------------------------------------------------------ bounds
@@ -356,6 +365,8 @@ void vkoGraphicObj::draw3D(Graphics* r, vkoViewport* viewport, int passFlags) {
     };
 
     if (r->keepsLists()) {
+        // Lists bake the colours in: the renderer needs this object's map and bounds.
+        useColourMap(r, *data);
         for (int k = 0; k < NUM_LIST_KINDS; ++k) {
             if (!listDirty[k] || !kindInPass(k) || !kindHasData(k) || !kindEnabled(k)) continue;
             r->beginList(objectid, k, textured, texture);
@@ -537,6 +548,7 @@ void vkoGraphicObj::draw2D(Graphics* r, bool secondPass, int viewportIndex) {
         r->endOverlayList();
     };
     if (r->keepsLists()) {
+        useColourMap(r, *data);
         for (int kind = 0; kind < NUM_OVERLAY_KINDS; ++kind) {
             if (!present(kind)) continue;
             if (kind == OVERLAY_TEXTS) {

@@ -1,0 +1,608 @@
+// The OpenGL renderer drawing small scenes off-screen through the viewport
+// draw sequence, compared with golden images; picking and read-back on the
+// same scenes.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "render/GraphicsOGL.h"
+#include "render/OffscreenGL.h"
+#include "render/StrokeFont.h"
+#include "scene/GraphicData.h"
+#include "scene/Transform.h"
+#include "scene/vkoGraphicObj.h"
+#include "scene/vkoViewport.h"
+#include "viewer/ViewerExports.h"
+#include "viewer/krvViewer.h"
+#include "viewer/vkoViewer.h"
+
+namespace {
+
+constexpr int kW = 160, kH = 120;
+
+class OglScene : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("KRV_NO_KRVLOGO", "1", 1);
+        gl = SharedContext();
+        if (!gl) GTEST_SKIP() << "no OpenGL context (compatibility profile) available";
+        serif.load("serif");
+        sans.load("sanserif");
+        fontArray[0] = &serif;
+        fontArray[1] = &sans;
+        viewer = CreateViewer(nullptr, true, true, "prog -n");
+        ASSERT_NE(viewer, nullptr);
+        box.reset(viewer->Widget());
+        viewer->WindowResized(kW, kH);
+        viewport = viewer->currentViewport;
+        viewport->objects.clear();
+        viewport->setRectangle(0, 0, 1, 1);
+        viewport->isVisibleFlag = 1;
+        viewport->isRulerVisibleFlag = 0;
+        viewport->isAxisVisibleFlag = 0;
+        // x to the right, z up, looking along +y.
+        viewport->view->reset();
+        makeRenderer();
+    }
+
+    void TearDown() override {
+        // Lists belong to the context: the renderer goes first.
+        r.reset();
+        box.reset();
+    }
+
+    // One context for the whole run, kept to the end of the process: the GL
+    // driver stays loaded, so what it keeps is attributed to it by name.
+    static OffscreenGL* SharedContext() {
+        static OffscreenGL* shared = [] {
+            auto* g = new OffscreenGL;
+            if (g->create(320, 240)) return g;
+            delete g;
+            return static_cast<OffscreenGL*>(nullptr);
+        }();
+        if (shared) shared->makeCurrent();
+        return shared;
+    }
+
+    void makeRenderer() {
+        r.reset();
+        r = std::make_unique<GraphicsOGL>(viewer);
+        r->targetFramebuffer = gl->framebufferId();
+        r->windowWidth = kW;
+        r->windowHeight = kH;
+        r->fontCount = 2;
+        r->fonts = fontArray;
+        const float black[3] = {0, 0, 0}, white[3] = {1, 1, 1};
+        r->setBackground(0, black, white);
+    }
+
+    vkoGraphicObj* addObject(const char* name) {
+        viewer->NewGraphic(name);
+        vkoGraphicObj* o = viewer->currentGraphic;
+        if (!viewport->hasObject(o)) viewport->addObject(name);
+        return o;
+    }
+
+    static void finishMesh(vkoGraphicObj* o) {
+        GraphicData& d = *o->data;
+        d.computeBounds();
+        d.computeFaceNormals();
+        d.buildAdjacency();
+    }
+
+    // Colour map blue -> green -> red over 0..1.
+    static void rainbow(GraphicData& d) {
+        d.colourMap = std::make_unique<ColourMapRecord>();
+        d.colourMap->numEntries = 3;
+        d.colourMap->entries = {0, 0, 0, 1, 0.5f, 0, 1, 0, 1, 1, 0, 0};
+        d.vertexColour = d.lineColour = d.faceColour = -1.0f;
+    }
+
+    // A sphere of quads (lat-long grid), colour value = height.
+    vkoGraphicObj* addSphere(const char* name, float radius, float cx, float cy, float cz) {
+        vkoGraphicObj* o = addObject(name);
+        const int nu = 24, nv = 12;
+        std::vector<float> v;
+        for (int j = 0; j <= nv; ++j)
+            for (int i = 0; i < nu; ++i) {
+                double th = M_PI * j / nv, ph = 2 * M_PI * i / nu;
+                v.push_back(cx + radius * float(std::sin(th) * std::cos(ph)));
+                v.push_back(cy + radius * float(std::sin(th) * std::sin(ph)));
+                v.push_back(cz + radius * float(std::cos(th)));
+            }
+        std::vector<int> f;
+        int faces = 0;
+        for (int j = 0; j < nv; ++j)
+            for (int i = 0; i < nu; ++i) {
+                int a = j * nu + i, b = j * nu + (i + 1) % nu, c = (j + 1) * nu + (i + 1) % nu, d = (j + 1) * nu + i;
+                f.insert(f.end(), {4, a, d, c, b});
+                ++faces;
+            }
+        o->appendMesh(int(v.size() / 3), v.data(), 0, nullptr, faces, int(f.size()), f.data());
+        finishMesh(o);
+        GraphicData& d = *o->data;
+        rainbow(d);
+        d.vertexColours.resize(size_t(d.numVertices));
+        for (int i = 0; i < d.numVertices; ++i) d.vertexColours[size_t(i)] = (v[size_t(3 * i + 2)] - cz) / (2 * radius) + 0.5f;
+        o->faces = true;
+        o->lines = false;
+        return o;
+    }
+
+    // Quads in the x-z plane (the default view looks along +y, z up).
+    vkoGraphicObj* addQuads(const char* name, const std::vector<std::array<float, 4>>& rects, float y) {
+        vkoGraphicObj* o = addObject(name);
+        std::vector<float> v;
+        std::vector<int> f;
+        int n = 0;
+        for (const auto& q : rects) {
+            float x0 = q[0], z0 = q[1], x1 = q[2], z1 = q[3];
+            v.insert(v.end(), {x0, y, z0, x1, y, z0, x1, y, z1, x0, y, z1});
+            f.insert(f.end(), {4, 4 * n, 4 * n + 1, 4 * n + 2, 4 * n + 3});
+            ++n;
+        }
+        o->appendMesh(4 * n, v.data(), 0, nullptr, n, int(f.size()), f.data());
+        finishMesh(o);
+        o->faces = true;
+        o->lines = false;
+        o->smoothFaces = false;
+        return o;
+    }
+
+    void fit() {
+        viewport->needsRedraw = 1;
+        viewport->fitView(r.get());
+    }
+
+    // Window position of a world point under the viewport's camera.
+    void toWindow(const float p[3], float w[3]) {
+        viewport->setup(r.get());
+        ASSERT_TRUE(r->projectFloat(p, w));
+    }
+
+    void draw() {
+        viewport->needsRedraw = 1;
+        ASSERT_TRUE(viewport->draw(r.get(), false));
+        r->finishFrame();
+        glFinish();
+    }
+
+    std::vector<unsigned char> pixels(int w = kW, int h = kH) {
+        std::vector<unsigned char> px(size_t(w) * h * 3);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, px.data());
+        return px;
+    }
+
+    void expectGolden(const std::string& name, int w = kW, int h = kH) {
+        std::vector<unsigned char> px = pixels(w, h);
+        std::string why;
+        const std::string golden = testsupport::SourcePath("tests/render/golden/" + name + ".png");
+        const std::string out = testsupport::ScratchDir("ogl_golden") + "/" + name;
+        EXPECT_TRUE(testsupport::CompareWithGolden(px.data(), w, h, golden, out, 40, 0.01, &why)) << name << ": " << why;
+    }
+
+    const unsigned char* at(const std::vector<unsigned char>& px, int x, int y, int w = kW) {
+        return px.data() + 3 * (size_t(y) * w + x);
+    }
+
+    OffscreenGL* gl = nullptr;
+    StrokeFont serif, sans;
+    StrokeFont* fontArray[2] = {nullptr, nullptr};
+    std::unique_ptr<krvViewer> box;
+    vkoViewer* viewer = nullptr;
+    vkoViewport* viewport = nullptr;
+    std::unique_ptr<GraphicsOGL> r;
+};
+
+// ---- golden scenes -------------------------------------------------------------------
+
+TEST_F(OglScene, LitSmoothMeshWithColourMap) {
+    vkoGraphicObj* o = addSphere("sphere", 1.0f, 0, 0, 0);
+    o->lighting = true;
+    o->smoothFaces = true;
+    fit();
+    draw();
+    expectGolden("lit_smooth_sphere");
+}
+
+TEST_F(OglScene, FlatFacesWithPerFaceColours) {
+    vkoGraphicObj* o = addQuads("quads", {{0, 0, 1, 1}, {1.2f, 0, 2.2f, 1}, {0, 1.2f, 1, 2.2f}, {1.2f, 1.2f, 2.2f, 2.2f}}, 0);
+    GraphicData& d = *o->data;
+    rainbow(d);
+    d.faceColours = {0.0f, 0.33f, 0.66f, 1.0f};
+    fit();
+    draw();
+    expectGolden("flat_face_colours");
+    // One polygon per face draws the same picture.
+    setenv("VIEWER_FACE_LIST", "1", 1);
+    makeRenderer();
+    unsetenv("VIEWER_FACE_LIST");
+    EXPECT_EQ(r->faceBatch, 1);
+    o->markAllDirty();
+    draw();
+    expectGolden("flat_face_colours");
+}
+
+TEST_F(OglScene, LinesWithWidthsAndSegmentColours) {
+    for (int k = 0; k < 2; ++k) {
+        vkoGraphicObj* o = addObject(k ? "thick" : "thin");
+        const float z = k ? 0.5f : -0.5f;
+        const float v[] = {-1, 0, z, 0, 0, z + 0.3f, 1, 0, z};
+        const int segs[] = {0, 1, 1, 2};
+        o->appendMesh(3, v, 2, segs, 0, 0, nullptr);
+        finishMesh(o);
+        rainbow(*o->data);
+        o->data->lineColours = {0.0f, 1.0f};
+        o->lines = true;
+        o->lineWidth = k ? 5 : 1;
+    }
+    fit();
+    draw();
+    expectGolden("lines_widths");
+}
+
+TEST_F(OglScene, TwoColourBackgroundsOfEachKind) {
+    const float c1[3] = {0.1f, 0.1f, 0.5f}, c2[3] = {0.9f, 0.9f, 0.2f};
+    for (int kind = 1; kind <= 3; ++kind) {
+        r->setBackground(kind, c1, c2);
+        draw();
+        expectGolden("background_kind" + std::to_string(kind));
+    }
+    // Kind 1 shades from the bottom edge: bottom row colour 2, top row colour 1.
+    r->setBackground(1, c1, c2);
+    draw();
+    std::vector<unsigned char> px = pixels();
+    EXPECT_NEAR(at(px, 80, 2)[0], 0.9 * 255, 8);
+    EXPECT_NEAR(at(px, 80, kH - 3)[0], 0.1 * 255, 8);
+}
+
+TEST_F(OglScene, AxisTriadsOfTheThreeTypes) {
+    // Three 80 x 80 viewports side by side: large letters, which may reach
+    // out of their viewport as in the corner of a real one.
+    r->windowWidth = 240;
+    r->windowHeight = 110;
+    r->setViewport(0, 0, 1, 1);
+    ASSERT_TRUE(r->beginFrame(0, true));
+    for (int type = 0; type < 3; ++type) {
+        r->setViewport(type / 3.0f, 0, 1 / 3.0f, 80 / 110.0f);
+        r->loadIdentity();
+        r->rotate(1, 0, 0, 20);
+        r->rotate(0, 1, 0, -30);
+        r->drawAxis(type);
+    }
+    r->endFrame();
+    r->finishFrame();
+    glFinish();
+    expectGolden("axis_triads", 240, 110);
+}
+
+TEST_F(OglScene, RulerWithUnits) {
+    viewport->isRulerVisibleFlag = 1;
+    viewport->rulerScale = 2.0f;
+    viewport->rulerUnits = "mm";
+    draw();
+    expectGolden("ruler_units");
+}
+
+// At scale 1 in a square viewport the ruler is 0.6 world units long: a
+// bar of 0.6 / 2 of the viewport width.
+TEST_F(OglScene, RulerLengthRoundsDownToOneDigit) {
+    r->windowWidth = r->windowHeight = 120;
+    viewer->WindowResized(120, 120);
+    viewport->setRectangle(0, 0, 1, 1);
+    viewport->isRulerVisibleFlag = 1;
+    draw();
+    std::vector<unsigned char> px = pixels(120, 120);
+    const int barRow = 25 + 5;
+    int first = -1, last = -1;
+    for (int x = 2; x < 118; ++x)  // inside the border
+        if (at(px, x, barRow, 120)[0] > 128) {
+            if (first < 0) first = x;
+            last = x;
+        }
+    ASSERT_GE(first, 0);
+    EXPECT_NEAR(last - first + 1, 0.6 / 2 * 120, 2);
+}
+
+TEST_F(OglScene, TextsInBothFontsWithColourMarkup) {
+    vkoGraphicObj* t2 = addObject("texts2d");
+    GraphicData& d = t2->ensureData();
+    rainbow(d);
+    auto texts = std::make_unique<TextsRecord>();
+    texts->numTexts = 2;
+    texts->strings = {"Serif <COLOR=ff0000>red</COLOR>", "lower <color=ffff00>case</color> tag"};
+    texts->positions = {0.05f, 0.85f, 0, 0.05f, 0.65f, 0};
+    texts->heights = {0.06f, 0.06f};
+    texts->widths = {0, 0};
+    texts->angles = {0, 0};
+    texts->alignments = {0, 0};
+    texts->colour = 0.5f;  // green base, markup overrides
+    texts->kind = 0;
+    d.texts = std::move(texts);
+    vkoGraphicObj* ts = addObject("texts2d_sans");
+    GraphicData& ds = ts->ensureData();
+    rainbow(ds);
+    auto sansTexts = std::make_unique<TextsRecord>();
+    sansTexts->numTexts = 1;
+    sansTexts->strings = {"Sans <COLOR=ff00ff>magenta</COLOR> blue"};
+    sansTexts->positions = {0.05f, 0.45f, 0};
+    sansTexts->heights = {0.06f};
+    sansTexts->widths = {0};
+    sansTexts->angles = {0};
+    sansTexts->alignments = {0};
+    sansTexts->font = 1;
+    sansTexts->colour = 0.0f;
+    ds.texts = std::move(sansTexts);
+    vkoGraphicObj* t3 = addObject("texts3d");
+    GraphicData& d3 = t3->ensureData();
+    const float v[] = {-1, 0, -1, 1, 0, 1};
+    t3->appendMesh(2, v, 0, nullptr, 0, 0, nullptr);
+    d3.computeBounds();
+    rainbow(d3);
+    auto t = std::make_unique<TextsRecord>();
+    t->numTexts = 1;
+    t->strings = {"3D <COLOR=ffff00>yel</COLOR>"};
+    t->positions = {-0.5f, 0, -0.5f};
+    t->heights = {0.08f};
+    t->widths = {0};
+    t->angles = {0};
+    t->alignments = {0};
+    t->font = 1;
+    t->colour = 0.0f;  // blue
+    t->kind = 1;
+    d3.texts = std::move(t);
+    t3->overlay = true;
+    t3->lines = false;
+    t3->vertices = false;
+    fit();
+    draw();
+    expectGolden("texts_fonts_markup");
+}
+
+TEST_F(OglScene, PlanarTexture) {
+    vkoGraphicObj* o = addQuads("textured", {{-1, -1, 1, 1}}, 0);
+    rainbow(*o->data);
+    o->data->faceColour = 1.0f;
+    auto tex = std::make_unique<TextureRecord>();
+    tex->width = tex->height = 8;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            bool on = ((x / 2) + (y / 2)) % 2;
+            tex->pixels.insert(tex->pixels.end(), {static_cast<unsigned char>(on ? 255 : 30),
+                                                   static_cast<unsigned char>(on ? 255 : 30), 255, 255});
+        }
+    tex->kind = TEXTURE_PLANAR;
+    tex->direction[0] = 0, tex->direction[1] = 1, tex->direction[2] = 0;
+    tex->size = 2.0f;
+    tex->repeat = 1;
+    o->data->texture = std::move(tex);
+    fit();
+    draw();
+    expectGolden("planar_texture");
+}
+
+TEST_F(OglScene, TransparentFacesBlendOverOpaqueOnes) {
+    vkoGraphicObj* back = addQuads("a_back", {{-1, -1, 1, 1}}, 1.0f);
+    back->setSolidColour(1, 0, 0);
+    vkoGraphicObj* front = addQuads("b_front", {{-0.5f, -0.5f, 1.5f, 1.5f}}, -1.0f);
+    front->setSolidColour(0, 0, 1);
+    front->transparent = true;
+    front->transparencyLevel = 0.5f;
+    fit();
+    draw();
+    expectGolden("transparency");
+    // Where both overlap the colour is a mix of red and blue.
+    std::vector<unsigned char> px = pixels();
+    int mixed = 0;
+    for (size_t i = 0; i < px.size(); i += 3)
+        if (px[i] > 90 && px[i] < 170 && px[i + 2] > 90 && px[i + 2] < 170) ++mixed;
+    EXPECT_GT(mixed, 200);
+}
+
+TEST_F(OglScene, ClipPlaneCutsTheObject) {
+    vkoGraphicObj* o = addSphere("clipped", 1.0f, 0, 0, 0);
+    o->lighting = true;
+    const float plane[9] = {0, 0, 0, 0, 1, 0, 1, 0, 0};  // z = 0, normal -z: keeps the lower half
+    o->setClipPlane(plane);
+    o->cuttingPlaneVisible = true;
+    fit();
+    draw();
+    expectGolden("clip_plane");
+    std::vector<unsigned char> px = pixels();
+    int upper = 0, lower = 0;
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x)
+            if (at(px, x, y)[0] + at(px, x, y)[1] + at(px, x, y)[2] > 60) (y > kH / 2 + 3 ? upper : lower)++;
+    EXPECT_GT(lower, 500);
+    EXPECT_LT(upper, lower / 10);
+}
+
+// ---- viewport rectangle ---------------------------------------------------------------------
+
+TEST_F(OglScene, ViewportWithinTwoPixelsOfTheEdgeSnapsToIt) {
+    struct Case {
+        float width;
+        int pixels;
+    } cases[] = {{0.995f, 160}, {0.99f, 158}, {0.5f, 80}};
+    for (const Case& c : cases) {
+        r->setViewport(0, 0, c.width, 1);
+        GLint vp[4];
+        glGetIntegerv(GL_VIEWPORT, vp);
+        EXPECT_EQ(vp[2], c.pixels) << c.width;
+    }
+}
+
+TEST_F(OglScene, SmallViewportUsesTheSmallLetterTriad) {
+    r->windowWidth = 50;
+    r->windowHeight = 50;
+    r->setViewport(0, 0, 1, 1);
+    ASSERT_TRUE(r->beginFrame(0, true));
+    r->loadIdentity();
+    r->drawAxis(0);
+    r->endFrame();
+    glFinish();
+    std::vector<unsigned char> small = pixels(50, 50);
+    // Against the same triad drawn with the large letters by hand.
+    ASSERT_TRUE(r->beginFrame(0, true));
+    r->loadIdentity();
+    r->setLighting(true, false);
+    glCallList(GraphicsOGL::kAxisListBase);
+    r->setLighting(false, false);
+    glFinish();
+    std::vector<unsigned char> large = pixels(50, 50);
+    ASSERT_TRUE(r->beginFrame(0, true));
+    r->loadIdentity();
+    r->setLighting(true, false);
+    glCallList(GraphicsOGL::kAxisListBase + 1);
+    r->setLighting(false, false);
+    glFinish();
+    std::vector<unsigned char> expectedSmall = pixels(50, 50);
+    EXPECT_EQ(small, expectedSmall);
+    EXPECT_NE(small, large);
+}
+
+// ---- picking -----------------------------------------------------------------------------------
+
+TEST_F(OglScene, SelectionReportsFaceHitsNearestFirstAndDropsSingleNames) {
+    vkoGraphicObj* front = addQuads("a_front", {{-1, -1, 0, 0}, {0, -1, 1, 0}}, -0.5f);
+    vkoGraphicObj* back = addQuads("b_back", {{-1, -1, 1, 1}}, 0.5f);
+    vkoGraphicObj* whole = addQuads("c_whole", {{-1, -1, 1, 1}}, 1.5f);
+    whole->pickable = false;  // named by its object only
+    fit();
+    draw();
+    // A pixel over the first face of the front object (lower left).
+    float p[3] = {-0.5f, -0.5f, -0.5f}, w[3];
+    toWindow(p, w);
+    for (vkoGraphicObj* o : {front, back, whole}) o->markAllDirty();
+    r->pickRect[0] = int(w[0]) - 2, r->pickRect[1] = int(w[1]) - 2;
+    r->pickRect[2] = int(w[0]) + 2, r->pickRect[3] = int(w[1]) + 2;
+    r->pickMethod = 0;
+    viewport->selectionPass = 1;
+    viewport->needsRedraw = 1;
+    ASSERT_TRUE(viewport->draw(r.get(), false));
+    viewport->selectionPass = 0;
+    r->selectionMode = false;
+    const std::vector<PickRecord>& hits = r->hits();
+    ASSERT_EQ(hits.size(), 2u);
+    EXPECT_EQ(hits[0].objectId, front->objectid);
+    EXPECT_EQ(hits[0].element, 0);
+    EXPECT_EQ(hits[1].objectId, back->objectid);
+    EXPECT_EQ(hits[1].element, 0);
+    EXPECT_LT(hits[0].depth, hits[1].depth);
+    EXPECT_EQ(hits[0].count, 1);
+}
+
+TEST_F(OglScene, ColourPickFindsFacesUnderARectangleAndInsideOnly) {
+    // Two faces side by side; the rectangle covers all of the left one and
+    // part of the right one.
+    vkoGraphicObj* o = addQuads("faces", {{-1, -1, 0, 1}, {0.1f, -1, 1.1f, 1}}, 0);
+    o->setSolidColour(1, 1, 1);
+    fit();
+    draw();
+    float a[3] = {-1.2f, 0, -1.2f}, b[3] = {0.5f, 0, 1.2f}, wa[3], wb[3];
+    toWindow(a, wa);
+    toWindow(b, wb);
+    r->pickConverter = [&](const GraphicsOGL::PickIdSet& ids, std::vector<PickRecord>& out) {
+        GraphicsOGL::RecordsFromPickIds(*viewport, *r, r->pickMethod, ids, out);
+    };
+    for (bool onlyInside : {false, true}) {
+        r->pickMethod = 1;
+        o->markAllDirty();
+        viewport->colourPickPass = 1;
+        viewport->needsRedraw = 1;
+        ASSERT_TRUE(viewport->draw(r.get(), false));
+        viewport->colourPickPass = 0;
+        r->pickRectangle(int(wa[0]), int(wa[1]), int(wb[0]), int(wb[1]), onlyInside);
+        r->colourPickMode = false;
+        std::vector<int> faces;
+        for (const PickRecord& p : r->hits()) {
+            EXPECT_EQ(p.objectId, o->objectid);
+            EXPECT_EQ(p.count, -1);
+            EXPECT_FLOAT_EQ(p.depth, 1.0f);
+            faces.push_back(p.element);
+        }
+        std::sort(faces.begin(), faces.end());
+        if (onlyInside)
+            EXPECT_EQ(faces, std::vector<int>({0}));
+        else
+            EXPECT_EQ(faces, std::vector<int>({0, 1}));
+    }
+    // Method 4: the whole object.
+    r->pickMethod = 4;
+    viewer->pickMode = 4;
+    o->markAllDirty();
+    viewport->colourPickPass = 1;
+    viewport->needsRedraw = 1;
+    ASSERT_TRUE(viewport->draw(r.get(), false));
+    viewport->colourPickPass = 0;
+    r->pickRectangle(0, 0, kW - 1, kH - 1, false);
+    viewer->pickMode = 5;
+    ASSERT_EQ(r->hits().size(), 1u);
+    EXPECT_EQ(r->hits()[0].objectId, o->objectid);
+    EXPECT_EQ(r->hits()[0].element, -1);
+    // An empty rectangle (clamped away) picks nothing.
+    r->pickRectangle(-50, -50, -10, -10, false);
+    EXPECT_TRUE(r->hits().empty());
+}
+
+TEST_F(OglScene, DepthPicksFindTheSurfaceAndNotTheBackground) {
+    addQuads("wall", {{-1, -1, 1, 1}}, 0);
+    fit();
+    draw();
+    float p[3] = {0.25f, 0, 0.25f}, w[3];
+    toWindow(p, w);
+    r->pickRect[0] = r->pickRect[2] = int(w[0] + 0.5f);
+    r->pickRect[1] = r->pickRect[3] = int(w[1] + 0.5f);
+    float out[3];
+    ASSERT_TRUE(r->pickDepthPoint(out));
+    EXPECT_NEAR(out[1], 0.0f, 0.02f);
+    EXPECT_NEAR(out[0], 0.25f, 0.05f);
+    // Over the background.
+    r->pickRect[0] = r->pickRect[2] = 1;
+    r->pickRect[1] = r->pickRect[3] = 1;
+    EXPECT_FALSE(r->pickDepthPoint(out));
+    // Searching outward from a corner of the window reaches the wall.
+    int x = -1, y = -1;
+    float depth = 0;
+    float corner[3] = {-1, 0, -1}, wc[3];
+    toWindow(corner, wc);
+    ASSERT_TRUE(r->findDepthNear(int(wc[0]) - 20, int(wc[1]) - 20, int(wc[0]) + 10, int(wc[1]) + 10, &x, &y, &depth));
+    EXPECT_GT(depth, 0.0015f);
+    EXPECT_LT(depth, 0.9985f);
+    EXPECT_FALSE(r->findDepthNear(0, 0, 4, 4, &x, &y, &depth));
+}
+
+// ---- read-back --------------------------------------------------------------------------------
+
+TEST_F(OglScene, GrabImageReadsTheDrawnFrameTopRowFirst) {
+    const float c1[3] = {0, 0, 0}, c2[3] = {1, 1, 1};
+    r->setBackground(1, c1, c2);  // white bottom, black top
+    draw();
+    int w = 0, h = 0;
+    std::vector<unsigned char> img = r->grabImage(&w, &h);
+    ASSERT_EQ(w, kW);
+    ASSERT_EQ(h, kH);
+    ASSERT_EQ(img.size(), size_t(kW) * kH * 3);
+    // Inside the border: top left black, bottom left white.
+    EXPECT_LT(img[(size_t(2) * kW + 2) * 3], 10);
+    EXPECT_GT(img[(size_t(kH - 3) * kW + 2) * 3], 245);
+}
+
+TEST_F(OglScene, CoverageOfAWindowFillingQuad) {
+    addQuads("fill", {{-10, -10, 10, 10}}, 0);
+    draw();
+    // The normalised view of a 160 x 120 window is 2 x 4/3 by 2.
+    EXPECT_NEAR(r->coverage(1.0f), 2.0 * (4.0 / 3.0) * 2.0, 0.05);
+}
+
+}  // namespace
