@@ -1,5 +1,6 @@
 #include "viewer/ViewerStart.h"
 
+#include "link/SocketTransport.h"
 #include "platform/LowLevelFile.h"
 #include "platform/MessageSink.h"
 #include "render/Graphics.h"
@@ -34,6 +35,11 @@ bool LoadStartFile(vkoViewer& viewer, const Arguments& arguments) {
     return ok;
 }
 
-bool ConnectRemote(vkoViewer&, int) { return false; }
+bool ConnectRemote(vkoViewer& viewer, int port) {
+    if (!ConnectLink(viewer.link, port)) return false;
+    // A window polls the link from its own timer; without one nothing would.
+    if (viewer.noWindow) viewer.StartHeadlessPolling();
+    return true;
+}
 
 }  // namespace viewerstart

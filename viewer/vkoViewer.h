@@ -223,6 +223,28 @@ public:
     int WindowClockMs() const;
     void MarkAllViewports(bool includeTexts = false);
 
+    // ---- command dispatch (vkoViewerCommands.cpp)
+    // Executes every command waiting on the read side of the link and
+    // returns when nothing more is waiting (timeout seconds; negative: 0),
+    // when the link is not a readable socket, or after an error.
+    void CheckForCommand(int timeoutSeconds);
+    // Ends the process for SHUTDOWN and for a refused command of a
+    // stand-alone viewer.  Tests replace it to observe the status; when the
+    // replacement returns, CheckForCommand returns too.
+    using ExitHook = void (*)(int status);
+    static ExitHook SetExitHook(ExitHook hook);  // nullptr restores std::exit; returns the previous hook
+    // Seconds a command may wait for its remaining bytes before the read
+    // fails (0: no limit), so a peer that stops mid-command cannot freeze
+    // the GUI thread.
+    int commandStallSeconds = 60;
+    // Polls a window-less stand-alone viewer every 100 ms (a window polls
+    // from its own timer).
+    void StartHeadlessPolling();
+    // State and camera files (vkoViewerFiles.cpp).
+    bool WriteStateFile(const char* path);
+    bool ReadCameraFile(const char* path);
+    // ---- end of command dispatch
+
     // ---- state, camera and scene files (vkoViewerFiles.cpp, vkoViewerScene.cpp)
     // Files are written beside their final name and moved over it only when
     // complete; a failed write keeps the previous file.
