@@ -445,3 +445,30 @@ TEST(CommandProgram, EngineToolShutsDownTheViewerProgram) {
 }
 
 }  // namespace
+
+namespace {
+
+// The engine tool's graphic data file loads as one object.
+TEST(CommandProgram, EngineToolWritesAGraphicDataFile) {
+    const std::string bin = std::string(VIEWER_BINARY_DIR) + "/bin/";
+    if (access((bin + "engine").c_str(), X_OK) != 0) GTEST_SKIP() << "build the engine program to run this test";
+    const std::string dir = testsupport::ScratchDir("CommandProgramWrite");
+    {
+        std::ofstream obj(dir + "/tri.obj");
+        obj << "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 1\nf 1 2 3\nf 1 3 4\n";
+    }
+    const std::string cmd = bin + "engine --color height --write " + dir + "/tri.dat " + dir + "/tri.obj > /dev/null";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    vkoViewer* viewer = CreateViewer(nullptr, true, true, "prog -n");
+    ASSERT_NE(viewer, nullptr);
+    std::unique_ptr<krvViewer> box(viewer->Widget());
+    const std::string path = dir + "/tri.dat";
+    ASSERT_TRUE(ViewerLoadDataFile(viewer, path.c_str(), 1, 0));
+    vkoGraphicObj* object = viewer->FindGraphic(path.c_str());
+    ASSERT_NE(object, nullptr);
+    EXPECT_EQ(object->data->numVertices, 4);
+    EXPECT_EQ(object->data->numFaces, 2);
+    EXPECT_EQ(object->data->vertexColours.size(), 4u);
+}
+
+}  // namespace
