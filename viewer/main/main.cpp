@@ -1,7 +1,12 @@
 // The stand-alone viewer program: turns its command line into the argument
 // string of CreateViewer and runs the event loop.
 #include <QApplication>
+#include <QOpenGLWidget>
+#include <QPixmap>
+#include <QTimer>
 #include <QWidget>
+
+#include <cstdio>
 
 #include <string>
 #include <vector>
@@ -30,10 +35,20 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
 
     // Options of the program itself start with "--" and never reach CreateViewer.
+    // --snapshot FILE: write the first drawn frame as a PNG and quit.
+    std::string snapshot;
     std::vector<std::string> words;
     words.push_back(argc > 0 ? argv[0] : "viewer");
     for (int i = 1; i < argc; ++i) {
         std::string word = argv[i];
+        if (word == "--snapshot" && i + 1 < argc) {
+            snapshot = argv[++i];
+            continue;
+        }
+        if (word.rfind("--snapshot=", 0) == 0) {
+            snapshot = word.substr(11);
+            continue;
+        }
         if (word.rfind("--", 0) == 0) continue;
         words.push_back(word);
     }
@@ -49,6 +64,30 @@ int main(int argc, char** argv) {
     if (box && !viewer->NoWindow()) {
         box->resize(900, 700);
         box->show();
+    }
+    if (!snapshot.empty()) {
+        if (!box || viewer->NoWindow()) {
+            std::fprintf(stderr, "viewer: --snapshot needs a window\n");
+            return 1;
+        }
+        // After the first frame reaches the screen (or, failing that, after
+        // a while) the window is grabbed, written and the program ends.
+        auto takeSnapshot = [box, snapshot] {
+            static bool taken = false;
+            if (taken) return;
+            taken = true;
+            const bool ok = box->grab().save(QString::fromStdString(snapshot), "PNG");
+            if (ok)
+                std::printf("viewer: wrote the first frame to %s\n", snapshot.c_str());
+            else
+                std::fprintf(stderr, "viewer: cannot write %s\n", snapshot.c_str());
+            std::fflush(stdout);
+            QApplication::exit(ok ? 0 : 1);
+        };
+        if (auto* gl = box->findChild<QOpenGLWidget*>())
+            QObject::connect(gl, &QOpenGLWidget::frameSwapped, box,
+                             [takeSnapshot] { QTimer::singleShot(200, takeSnapshot); });
+        QTimer::singleShot(15000, box, takeSnapshot);
     }
     return app.exec();
 }
