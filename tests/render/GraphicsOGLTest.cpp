@@ -427,6 +427,51 @@ TEST_F(OglScene, ClipPlaneCutsTheObject) {
     EXPECT_LT(upper, lower / 10);
 }
 
+TEST_F(OglScene, OverlayLabelImageAndLines) {
+    vkoGraphicObj* o = addObject("overlay");
+    GraphicData& d = o->ensureData();
+    rainbow(d);
+    // 2D lines: a red diagonal and a blue horizontal in -1..1.
+    d.numOverlays = 2;
+    d.overlayPoints = {-0.9f, -0.9f, 0, -0.3f, -0.3f, 0, -0.9f, 0.8f, 0, 0.9f, 0.8f, 0};
+    d.overlayColours = {1.0f, 0.0f};
+    d.overlaySegs = {0, 1, 2, 3};
+    // A label: a green triangle with a white frame, at the lower right.
+    auto label = std::make_unique<LabelRecord>();
+    label->position[0] = 0.6f, label->position[1] = 0.1f;
+    label->size = 0.3f;
+    label->numPoints = 3;
+    label->points = {0, 0, 1, 0, 0.5f, 1};
+    label->numFaces = 1;
+    label->numFaceEntries = 4;
+    label->faceEntries = {3, 0, 1, 2};
+    label->faceColour = 0.5f;
+    label->frameBox = true;
+    d.label = std::move(label);
+    // An 8 x 8 image, right and top edges at (0.95, 0.95).
+    auto image = std::make_unique<ImageRecord>();
+    image->width = image->height = 8;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            image->pixels.insert(image->pixels.end(),
+                                 {static_cast<unsigned char>(x < 4 ? 255 : 0), static_cast<unsigned char>(y < 4 ? 255 : 0),
+                                  200, 255});
+    image->position[0] = image->position[1] = 0.95f;
+    image->scale = 2.0f;
+    image->alignment = (2 << 2) | 2;
+    d.image = std::move(image);
+    draw();
+    expectGolden("overlay_items");
+    std::vector<unsigned char> px = pixels();
+    // The image's top right corner sits at 95 % of the window, 16 pixels square.
+    const int right = int(0.95f * 0.999f * kW + 0.5f), top = int(0.95f * kH + 0.5f);
+    int covered = 0;
+    for (int y = top - 16; y < top; ++y)
+        for (int x = right - 16; x < right; ++x)
+            if (at(px, x, y)[2] == 200) ++covered;
+    EXPECT_GT(covered, 200);
+}
+
 // ---- viewport rectangle ---------------------------------------------------------------------
 
 TEST_F(OglScene, ViewportWithinTwoPixelsOfTheEdgeSnapsToIt) {
