@@ -1,7 +1,7 @@
 #pragma once
 // The framed, optionally compressed byte stream between the viewer and the
 // remote engine; the same framing carries graphic data files and scene
-// files (spec Part 2.1).  Items: commands ("vkoCommandKey" + int length +
+// files.  Items: commands ("vkoCommandKey" + int length +
 // name), tokens ("vkoTokenKey" + int length + name) and data blocks (int
 // remaining, int size, payload).  Ints travel most significant byte first;
 // floats travel as their 32-bit pattern.  Every key, header int, name,
@@ -24,7 +24,7 @@ public:
     static int LookupCommand(const char* name);
     static int LookupToken(const char* name);
 
-    // Indices into kCommandNames (Part 1.2), e.g. LinkStream::Cmd::GET_CAMERA.
+    // Indices into kCommandNames, e.g. LinkStream::Cmd::GET_CAMERA.
     struct Cmd {
         enum : int {
             CALC_DONE, CENTER_VIEW, DELETE_GRAPHIC, DONT_UPDATE, DUMP_STATE, GET_CAMERA,
@@ -33,7 +33,7 @@ public:
             NOT_FOUND  // == kNumCommands, what ReadCommand returns for an unknown name
         };
     };
-    // Indices into kTokenNames (Part 1.3), e.g. LinkStream::Tok::DONE.
+    // Indices into kTokenNames, e.g. LinkStream::Tok::DONE.
     struct Tok {
         enum : int {
             ADD_OBJECT, AUTOPRINT, BACKGROUND_COLOR, CAMERA, COLOR_MAP, CREASE_ANGLE, CULLING_MODE,
@@ -123,7 +123,7 @@ public:
     bool SendCommand(int command);  // commands without data
     bool SendIntCommand(int command, int value);
     bool SendStringCommand(int command, const char* text);
-    // GET_CAMERA: sends the name, then reads the five reply blocks of Part 1.2
+    // GET_CAMERA: sends the name, then reads the five reply blocks (scale, defscale, pivot, pan, quaternion)
     // from the read side: scale, defscale, pivot x y z, pan x y, quaternion.
     bool SendGetCamera(const char* name, float& scale, float& defScale, float pivot[3], float pan[2],
                        float quaternion[4]);
@@ -149,4 +149,5 @@ private:
     bool ScanForKey(const char* key, size_t keyLength);
     bool WriteInt(int value);
     bool ReadNetInt(int& value);
+    bool ReadWords(void* buffer, size_t count);
 };
