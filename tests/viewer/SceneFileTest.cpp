@@ -30,6 +30,7 @@
 #include "scene/vkoGraphicObj.h"
 #include "scene/vkoViewport.h"
 #include "viewer/ViewerExports.h"
+#include "viewer/ViewerStart.h"
 #include "viewer/krvViewer.h"
 #include "viewer/vkoViewer.h"
 
@@ -384,6 +385,29 @@ TEST(StartFiles, ChoiceOfWhatToLoad) {
     Viewer replay("prog -n -e");
     ASSERT_TRUE(replay.v);
     EXPECT_NE(replay->FindGraphic("from viewer.kvf"), nullptr);
+}
+
+TEST(StartFiles, SceneAppendedToTheProgramFile) {
+    const std::string dir = testsupport::ScratchDir("scene_appended");
+    std::string scene;
+    {
+        Viewer a;
+        ASSERT_TRUE(a.v);
+        a->NewGraphic("appended object");
+        ASSERT_TRUE(a->WriteScene((dir + "/s.kvf").c_str()));
+        scene = Slurp(dir + "/s.kvf");
+    }
+    const std::string program = dir + "/prog";
+    Spit(program, std::string(70000, '\x7f') + viewerstart::AppendedSceneMarkerForTools() + scene);
+    const long long offset = viewerstart::FindAppendedScene(program.c_str());
+    ASSERT_EQ(offset, 70020);
+    Viewer b;
+    ASSERT_TRUE(b.v);
+    const bool suspended = b->drawingSuspended;
+    EXPECT_TRUE(viewerstart::LoadAppendedScene(*b.v, program, offset));
+    EXPECT_EQ(b->drawingSuspended, suspended);
+    EXPECT_NE(b->FindGraphic("appended object"), nullptr);
+    EXPECT_FALSE(viewerstart::LoadAppendedScene(*b.v, dir + "/missing", 0));
 }
 
 // A one-shot HTTP server on loopback.
