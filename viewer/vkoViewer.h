@@ -267,7 +267,7 @@ public:
     bool ReadScene(int fd);
     bool WriteScene(const char* path);
     // Stand-alone start: the replay pair, "viewer.kvf", "test%d.dat" or a
-    // named scene.  A dump ends the process through ExitProcess.
+    // named scene.  A dump ends the process through the exit hook.
     bool OpenStartFile(const char* name, bool replay, bool dump);
     // ---- end of state, camera and scene files
 
