@@ -547,6 +547,41 @@ TEST_F(OglScene, SelectionReportsFaceHitsNearestFirstAndDropsSingleNames) {
     EXPECT_EQ(hits[0].count, 1);
 }
 
+// 1100 stacked faces under the pick point: only the first 1024 hits count.
+TEST_F(OglScene, SelectionKeepsAtMostTheFirst1024Hits) {
+    vkoGraphicObj* stack = addObject("stack");
+    std::vector<float> v;
+    std::vector<int> f;
+    for (int i = 0; i < 1100; ++i) {
+        const float y = -1.0f + 2.0f * i / 1100.0f;
+        v.insert(v.end(), {-1, y, -1, 1, y, -1, 1, y, 1, -1, y, 1});
+        f.insert(f.end(), {4, 4 * i, 4 * i + 1, 4 * i + 2, 4 * i + 3});
+    }
+    stack->appendMesh(4400, v.data(), 0, nullptr, 1100, int(f.size()), f.data());
+    finishMesh(stack);
+    stack->faces = true;
+    stack->lines = false;
+    fit();
+    const float centre[3] = {0, 0, 0};
+    float w[3];
+    toWindow(centre, w);
+    r->pickRect[0] = r->pickRect[2] = int(w[0]);
+    r->pickRect[1] = r->pickRect[3] = int(w[1]);
+    r->pickMethod = 0;
+    stack->markAllDirty();
+    viewport->selectionPass = 1;
+    viewport->needsRedraw = 1;
+    ASSERT_TRUE(viewport->draw(r.get(), false));
+    viewport->selectionPass = 0;
+    r->selectionMode = false;
+    ASSERT_EQ(r->hits().size(), 1024u);
+    for (size_t i = 1; i < r->hits().size(); ++i) EXPECT_LE(r->hits()[i - 1].depth, r->hits()[i].depth);
+    // The hits are the first 1024 faces drawn.
+    int maxFace = 0;
+    for (const PickRecord& h : r->hits()) maxFace = std::max(maxFace, h.element);
+    EXPECT_EQ(maxFace, 1023);
+}
+
 TEST_F(OglScene, ColourPickFindsFacesUnderARectangleAndInsideOnly) {
     // Two faces side by side; the rectangle covers all of the left one and
     // part of the right one.
