@@ -276,7 +276,13 @@ int ViewerLoadDataFile(vkoViewer* viewer, const char* path, int mode, int flag) 
     viewer->WriteTextDump(out ? out : stdout);
     if (out) std::fclose(out);
     std::fflush(stdout);
-    viewer->ExitProcess(0);
+    // The process ends through the exit hook (tests replace it).
+    const vkoViewer::ExitHook hook = vkoViewer::SetExitHook(nullptr);
+    vkoViewer::SetExitHook(hook);
+    if (hook)
+        hook(0);
+    else
+        std::exit(0);
     return true;
 }
 
