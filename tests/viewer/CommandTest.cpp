@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include <QTest>
+
 #include "TestSupport.h"
 #include "platform/MessageSink.h"
 #include "scene/GraphicData.h"
@@ -469,6 +471,66 @@ TEST(CommandProgram, EngineToolWritesAGraphicDataFile) {
     EXPECT_EQ(object->data->numVertices, 4);
     EXPECT_EQ(object->data->numFaces, 2);
     EXPECT_EQ(object->data->vertexColours.size(), 4u);
+}
+
+}  // namespace
+
+namespace {
+
+// "-n -r PORT": the viewer connects to the engine and its timer polls.
+TEST(CommandRemote, WindowLessRemoteViewerPollsFromItsTimer) {
+    int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(listen(listener, 1), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+    const int port = ntohs(addr.sin_port);
+
+    LinkStream engine;
+    auto handshake = std::async(std::launch::async, [&] {
+        engine.readHandle = accept(listener, nullptr, nullptr);
+        unsigned char b[4];
+        if (!LinkStream::RawRead(engine.readHandle, b, 4)) return false;
+        sockaddr_in back = addr;
+        back.sin_port = htons(static_cast<uint16_t>((b[0] << 24) | (b[1] << 16) | (b[2] << 8) | b[3]));
+        engine.writeHandle = socket(AF_INET, SOCK_STREAM, 0);
+        return connect(engine.writeHandle, reinterpret_cast<sockaddr*>(&back), sizeof back) == 0;
+    });
+    const std::string args = "prog -n -r " + std::to_string(port);
+    vkoViewer* viewer = CreateViewer(nullptr, true, true, args.c_str());
+    ASSERT_TRUE(handshake.get());
+    ASSERT_NE(viewer, nullptr);
+    std::unique_ptr<krvViewer> box(viewer->Widget());
+    EXPECT_TRUE(viewer->link.readIsSocket);
+    EXPECT_TRUE(viewer->link.writeIsSocket);
+
+    ASSERT_TRUE(engine.SendStringCommand(Cmd::NEW_GRAPHIC, "remote"));
+    for (int i = 0; i < 30 && !viewer->FindGraphic("remote"); ++i) QTest::qWait(50);
+    EXPECT_NE(viewer->FindGraphic("remote"), nullptr);
+
+    for (int* fd : {&viewer->link.readHandle, &viewer->link.writeHandle, &engine.readHandle, &engine.writeHandle}) {
+        close(*fd);
+        *fd = -1;
+    }
+    close(listener);
+}
+
+TEST(CommandRemote, NoEngineGivesNoViewer) {
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
+    close(s);  // a port with nobody listening
+    const std::string args = "prog -n -r " + std::to_string(ntohs(addr.sin_port));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(CreateViewer(nullptr, true, true, args.c_str()), nullptr);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Error connecting socket\n"), std::string::npos);
 }
 
 }  // namespace
