@@ -384,6 +384,30 @@ TEST_F(CommandTest, PeerGoneOrStalledMidLoadKeepsTheScene) {
     EXPECT_TRUE(viewer->Redraw());
 }
 
+// A killed engine: the kernel resets the connection in the middle of the item.
+TEST_F(CommandTest, PeerResetMidLoadKeepsTheScene) {
+    viewer->standAlone = false;
+    engine.SendStringCommand(Cmd::NEW_GRAPHIC, "keep");
+    SendMesh(engine, 6);
+    Poll();  // a reset discards what the receiver has not read yet
+    engine.SendStringCommand(Cmd::NEW_GRAPHIC, "cut");
+    engine.WriteCommand(Cmd::LOAD_GRAPHIC);
+    engine.WriteToken(Tok::VERTICES);
+    const int n = 100000;
+    engine.WriteIntDataBlock(&n, 1, 1);
+    engine.WriteDataBlockHeader(0, 12 * n);
+    SendRaw(std::string(5000, '\1'));
+    linger reset{1, 0};
+    setsockopt(commandsOut, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    CloseEngine();
+    Poll();
+    EXPECT_EQ(viewer->link.readHandle, -1);
+    vkoGraphicObj* keep = viewer->FindGraphic("keep");
+    ASSERT_NE(keep, nullptr);
+    EXPECT_EQ(keep->data->numVertices, 6);
+    EXPECT_TRUE(viewer->Redraw());
+}
+
 TEST_F(CommandTest, GarbageIsSkippedUpToTheNextCommand) {
     viewer->standAlone = false;
     std::string noise;
