@@ -36,7 +36,7 @@ const char kUsage[] =
     "  --color MODE    none | height | distance: a colour value per vertex under a colour map\n"
     "  --script TEXT   commands separated by ';' after the models:\n"
     "                  center | area | camera [NAME] | layout N | background R G B | suspend 0|1 |\n"
-    "                  update | dump FILE | views FILE | select NAME | delete NAME | sleep SECONDS | shutdown\n"
+    "                  update (waits for UPDATE_DONE: needs a viewer that draws, --window) | dump FILE | views FILE | select NAME | delete NAME | sleep SECONDS | shutdown\n"
     "  --write FILE    write the first model as a graphic data file and exit\n";
 
 std::string BaseName(const std::string& path) {
