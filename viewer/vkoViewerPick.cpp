@@ -36,8 +36,16 @@ void vkoViewer::InstallPickConverter() {
 
 void vkoViewer::PickSelect(int x0, int y0, int x1, int y1) {
     if (!renderer || !currentViewport) return;
-    // The lists are built again with the names of the pick pass.
-    ResetRenderer(false);
+    if (interpreterPickMode == 0) {
+        // The lists are built again with the face and vertex names.
+        ResetRenderer(false);
+    } else {
+        // Object picks need no names beyond the object's own, which every
+        // list call carries: rebuilding a large scene's lists here would
+        // cost many frames.
+        pickPointValid = false;
+        RefreshAll(false, false);
+    }
     pickMode = interpreterPickMode;
     renderer->pickRect[0] = std::min(x0, x1);
     renderer->pickRect[1] = std::min(y0, y1);
