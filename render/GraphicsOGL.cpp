@@ -506,12 +506,9 @@ void GraphicsOGL::setColourValue(float value) { Graphics::setColourValue(value);
 
 void GraphicsOGL::setBackground(int kind, const float colour1[3], const float colour2[3]) {
     Graphics::setBackground(kind, colour1, colour2);
-    if (!glReady()) return;
-    glClearColor(backgroundColour1[0], backgroundColour1[1], backgroundColour1[2], 0.0f);
-    if (kind != 0) {
-        bool reopen = listOpen_;
-        if (!reopen) buildBackgroundList();
-    }
+    // The clear colour and the background list are brought up to date by the
+    // next frame, which has the context (a setting may arrive without one).
+    backgroundDirty_ = true;
 }
 
 unsigned GraphicsOGL::colourBuffer(bool front) const {
@@ -563,6 +560,11 @@ bool GraphicsOGL::beginFrame(int index, bool clear) {
     facePickBases_[0].clear();
     facePickBases_[1].clear();
     setScissor(viewportLeft, viewportBottom, viewportWidth, viewportHeight);
+    if (backgroundDirty_ && !listOpen_) {
+        if (backgroundKind != 0) buildBackgroundList();
+        backgroundDirty_ = false;
+    }
+    glClearColor(backgroundColour1[0], backgroundColour1[1], backgroundColour1[2], 0.0f);
     if (clear) {
         if (colourPickMode) {
             glClearColor(0, 0, 0, 0);

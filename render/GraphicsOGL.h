@@ -173,6 +173,7 @@ public:
     bool glReady() const;
 
 private:
+    bool backgroundDirty_ = true;  // clear colour and background list need refreshing
     struct Key {
         int category = 0, objectId = 0, kind = 0;
         bool operator<(const Key& o) const {

@@ -364,9 +364,10 @@ void vkoGraphicObj::draw3D(Graphics* r, vkoViewport* viewport, int passFlags) {
         return true;
     };
 
+    // List builds bake the colours in and immediate renderers look them up
+    // as they draw: either way the renderer needs this object's map and bounds.
+    useColourMap(r, *data);
     if (r->keepsLists()) {
-        // Lists bake the colours in: the renderer needs this object's map and bounds.
-        useColourMap(r, *data);
         for (int k = 0; k < NUM_LIST_KINDS; ++k) {
             if (!listDirty[k] || !kindInPass(k) || !kindHasData(k) || !kindEnabled(k)) continue;
             r->beginList(objectid, k, textured, texture);
@@ -547,8 +548,8 @@ void vkoGraphicObj::draw2D(Graphics* r, bool secondPass, int viewportIndex) {
         }
         r->endOverlayList();
     };
+    useColourMap(r, *data);
     if (r->keepsLists()) {
-        useColourMap(r, *data);
         for (int kind = 0; kind < NUM_OVERLAY_KINDS; ++kind) {
             if (!present(kind)) continue;
             if (kind == OVERLAY_TEXTS) {
