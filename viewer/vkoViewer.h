@@ -245,6 +245,19 @@ public:
     bool ReadCameraFile(const char* path);
     // ---- end of command dispatch
 
+    // ---- input from the window (pointer, wheel, keys)
+    void MousePressed(VWindow* window);
+    void MouseReleased(VWindow* window);
+    void MouseDoubleClicked(VWindow* window);
+    void MouseMoved(VWindow* window);
+    void WheelTurned(VWindow* window);
+    // False when the key asks the stand-alone viewer to end.
+    bool KeyPressed(VWindow* window);
+    // Ends a view movement (mouse drag, 6-DOF motion).
+    void EndInteraction();
+    // Ends the process through the exit hook (SetExitHook).
+    void ExitProcess(int status);
+
     // ---- state, camera and scene files (vkoViewerFiles.cpp, vkoViewerScene.cpp)
     // Files are written beside their final name and moved over it only when
     // complete; a failed write keeps the previous file.
