@@ -668,7 +668,7 @@ void GraphicsOGL::setProjection(bool orthographic) {
     glMatrixMode(GL_MODELVIEW);
 }
 
-void GraphicsOGL::setLighting(bool lit, bool spec) {
+void GraphicsOGL::setLighting(bool lit, bool specularOn) {
     if (!glReady() || selectionMode || colourPickMode) return;
     if (textureInUse) {
         glMatrixMode(GL_TEXTURE);
@@ -705,7 +705,7 @@ void GraphicsOGL::setLighting(bool lit, bool spec) {
         lightPositionDirty = false;
     }
     const GLfloat on[4] = {1, 1, 1, 1}, off[4] = {0, 0, 0, 1};
-    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, spec ? on : off);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specularOn ? on : off);
     glFrontFace(mirrored ? GL_CW : GL_CCW);
 }
 

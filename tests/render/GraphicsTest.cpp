@@ -352,8 +352,8 @@ TEST(GraphicsBase, PickHitsStaySortedAndBounded) {
 
 struct CallRecorder : Graphics {
     std::vector<std::string> log;
-    void setLighting(bool lit, bool spec) override {
-        log.push_back(std::string("setLighting ") + (lit ? "1" : "0") + (spec ? "1" : "0"));
+    void setLighting(bool lit, bool specularOn) override {
+        log.push_back(std::string("setLighting ") + (lit ? "1" : "0") + (specularOn ? "1" : "0"));
     }
     void setCulling(CullingMode m) override { log.push_back("setCulling " + std::to_string(m)); }
 };

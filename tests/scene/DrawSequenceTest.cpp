@@ -54,7 +54,7 @@ public:
     void paintBackground() override { add("paintBackground"); }
     void renderBorder(bool current) override { add("renderBorder " + args(current)); }
     void setProjection(bool ortho) override { add("setProjection " + args(ortho)); }
-    void setLighting(bool lit, bool spec) override { add("setLighting " + args(lit, spec)); }
+    void setLighting(bool lit, bool specularOn) override { add("setLighting " + args(lit, specularOn)); }
     void drawAxis(int type) override { add("drawAxis " + args(type)); }
     void drawRuler(float) override { add("drawRuler"); }
     void enableClipPlane(int n, const float*, const float*, const float*, float d) override {
@@ -69,7 +69,7 @@ public:
         add("beginList " + args(id, kind));
     }
     void endList() override { add("endList"); }
-    void beginCall(int id, int kind, bool transp, bool lit, bool spec, bool tex, const TextureRecord* t,
+    void beginCall(int id, int kind, bool transp, bool lit, bool specularOn, bool tex, const TextureRecord* t,
                    int cull) override {
         add("beginCall " + args(id, kind, transp, cull));
     }
