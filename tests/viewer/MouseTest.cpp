@@ -306,6 +306,38 @@ TEST_F(InterpreterTest, RebindingByCode) {
     EXPECT_LT(rotationDifference(before, *v->view), 1e-6f);
 }
 
+struct CallbackCall {
+    int id;
+    bool point;
+    int x, y;
+};
+std::vector<CallbackCall> callbackCalls;
+void recordCallback(int id, const float* point, const int position[2]) {
+    callbackCalls.push_back({id, point != nullptr, position[0], position[1]});
+}
+
+TEST_F(InterpreterTest, PickCallbackRunsOnAClickOnly) {
+    callbackCalls.clear();
+    ASSERT_TRUE(viewer->SetPickCallback(R, Shift, recordCallback));
+    EXPECT_FALSE(viewer->SetPickCallback(R, VWindow::kAlt, recordCallback));
+    press(120, 80, R, Shift);
+    release(120, 80, R);
+    ASSERT_EQ(callbackCalls.size(), 1u);
+    EXPECT_EQ(callbackCalls[0].id, -1);  // nothing under the pointer
+    EXPECT_FALSE(callbackCalls[0].point);
+    EXPECT_EQ(callbackCalls[0].x, 120);
+    EXPECT_EQ(callbackCalls[0].y, 80);
+    // The resting pick mode comes back.
+    EXPECT_EQ(viewer->interpreterPickMode, 5);
+    // A drag is no click: the binding's own release runs instead (zoom out).
+    const float scale = v->view->scale;
+    press(120, 80, R, Shift);
+    move(160, 80, R);
+    release(160, 80, R);
+    EXPECT_EQ(callbackCalls.size(), 1u);
+    EXPECT_LT(v->view->scale, scale);
+}
+
 TEST_F(InterpreterTest, ZoomBox) {
     const float scale = v->view->scale;
     // One pixel wide: only a redraw.
