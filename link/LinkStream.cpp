@@ -476,16 +476,15 @@ int LinkStream::LookupToken(const char* name) { return Lookup(name, kTokenNames,
 
 int LinkStream::LastZeroResultRun() { return g_lastZeroRun; }
 
-bool LinkStream::RawRead(int handle, void* buffer, size_t n) {
-    g_lastZeroRun = 0;
-    if (handle < 0 || (!buffer && n > 0)) return false;
-    if (n == 0) return true;
-    const bool socket = platform::IsSocketHandle(handle);
-    auto* p = static_cast<unsigned char*>(buffer);
+namespace {
+// The loop shared by raw reads and writes: whole calls until n bytes are
+// done; a negative result fails, a zero one is retried until the 1001st in a
+// row.
+template <typename Byte, typename Call>
+bool TransferLoop(Byte* p, size_t n, Call call) {
     int zeros = 0;
     while (n > 0) {
-        size_t want = std::min(n, kMaxSyscall);
-        ssize_t r = socket ? platform::SocketReceive(handle, p, want) : platform::FileRead(handle, p, want);
+        ssize_t r = call(p, std::min(n, kMaxSyscall));
         if (r < 0) return false;
         if (r == 0) {
             ++zeros;
@@ -499,29 +498,26 @@ bool LinkStream::RawRead(int handle, void* buffer, size_t n) {
     }
     return true;
 }
+}  // namespace
+
+bool LinkStream::RawRead(int handle, void* buffer, size_t n) {
+    g_lastZeroRun = 0;
+    if (handle < 0 || (!buffer && n > 0)) return false;
+    if (n == 0) return true;
+    const bool socket = platform::IsSocketHandle(handle);
+    return TransferLoop(static_cast<unsigned char*>(buffer), n, [&](unsigned char* p, size_t want) {
+        return socket ? platform::SocketReceive(handle, p, want) : platform::FileRead(handle, p, want);
+    });
+}
 
 bool LinkStream::RawWrite(int handle, const void* buffer, size_t n) {
     g_lastZeroRun = 0;
     if (handle < 0 || (!buffer && n > 0)) return false;
     if (n == 0) return true;
     const bool socket = platform::IsSocketHandle(handle);
-    auto* p = static_cast<const unsigned char*>(buffer);
-    int zeros = 0;
-    while (n > 0) {
-        size_t want = std::min(n, kMaxSyscall);
-        ssize_t r = socket ? platform::SocketSend(handle, p, want) : platform::FileWrite(handle, p, want);
-        if (r < 0) return false;
-        if (r == 0) {
-            ++zeros;
-            if (zeros > g_lastZeroRun) g_lastZeroRun = zeros;
-            if (zeros > kMaxZeroResults) return false;
-            continue;
-        }
-        zeros = 0;
-        p += r;
-        n -= size_t(r);
-    }
-    return true;
+    return TransferLoop(static_cast<const unsigned char*>(buffer), n, [&](const unsigned char* p, size_t want) {
+        return socket ? platform::SocketSend(handle, p, want) : platform::FileWrite(handle, p, want);
+    });
 }
 
 bool LinkStream::ReadTransfer(void* buffer, size_t n) {

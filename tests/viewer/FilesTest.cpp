@@ -118,7 +118,9 @@ TEST(ViewerStateFile, ViewerSectionRoundTrips) {
     EXPECT_EQ(b->backGroundType, BG_DIAGONAL);
     EXPECT_FLOAT_EQ(b->backGroundColor2[2], 0.3f);
     EXPECT_EQ(b->outlineMode, OUTLINE_NEVER);
-    if (a->logoGraphic) EXPECT_EQ(b->logoState, LOGO_NONE);
+    if (a->logoGraphic) {
+        EXPECT_EQ(b->logoState, LOGO_NONE);
+    }
     EXPECT_EQ(b->viewports[1]->viewportname, "Side view");
     EXPECT_TRUE(b->viewports[1]->hasObject(b->FindGraphic("alpha")));
     EXPECT_FALSE(b->viewports[1]->hasObject(b->FindGraphic("beta")));
@@ -235,7 +237,9 @@ TEST(ViewportSection, InternalObjectsAreNeitherSavedNorRestored) {
     ::close(fd);
     EXPECT_TRUE(other->hasObject(a->FindGraphic("a=b c")));
     EXPECT_FALSE(other->hasObject(a->FindGraphic("stale")));
-    if (a->logoGraphic) EXPECT_TRUE(other->hasObject(a->logoGraphic));
+    if (a->logoGraphic) {
+        EXPECT_TRUE(other->hasObject(a->logoGraphic));
+    }
     EXPECT_EQ(other->viewportname, "Viewport1");
 }
 
