@@ -93,7 +93,7 @@ void vkoGraphicObj::setProperty(int id, float value) {
     const bool on = value != 0.0f;
     auto dirtyFaces = [this] {
         listDirty[LIST_FACES] = listDirty[LIST_REDUCED_FACES] = true;
-        listDirty[NUM_LIST_KINDS + PRIM_LIST_FACES] = true;
+        listDirty[int(NUM_LIST_KINDS) + int(PRIM_LIST_FACES)] = true;
     };
     switch (id) {
     case PROP_VISIBILITY: visibility = on; break;
@@ -104,7 +104,7 @@ void vkoGraphicObj::setProperty(int id, float value) {
     case PROP_SPECULAR: specular = on; break;
     case PROP_CULLING_MODE: cullingMode = ToInt(value); break;
     case PROP_SMOOTH_LINES:
-        if (Store(smoothLines, on)) listDirty[LIST_LINES] = listDirty[NUM_LIST_KINDS + PRIM_LIST_LINES] = true;
+        if (Store(smoothLines, on)) listDirty[LIST_LINES] = listDirty[int(NUM_LIST_KINDS) + int(PRIM_LIST_LINES)] = true;
         break;
     case PROP_SMOOTH_FACES:
         if (Store(smoothFaces, on)) dirtyFaces();

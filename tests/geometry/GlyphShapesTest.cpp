@@ -52,8 +52,12 @@ TEST(GlyphShapes, SizesAndOrientation) {
         ASSERT_TRUE(GlyphShapes::Template(row.type, a, b, r, m, stored));
         EXPECT_EQ(stored, row.type);
         EXPECT_EQ(m.numVertices, row.vertices);
-        if (row.lines >= 0) EXPECT_EQ(m.numLineSegs, row.lines);
-        if (row.faces >= 0) EXPECT_EQ(m.numFaces, row.faces);
+        if (row.lines >= 0) {
+            EXPECT_EQ(m.numLineSegs, row.lines);
+        }
+        if (row.faces >= 0) {
+            EXPECT_EQ(m.numFaces, row.faces);
+        }
         EXPECT_EQ(m.vertexCoords.size(), size_t(m.numVertices) * 3);
         EXPECT_EQ(m.faceEntries.size(), size_t(m.numFaceEntries));
         for (int v : m.lineSegs) EXPECT_TRUE(v >= 0 && v < m.numVertices);

@@ -257,7 +257,9 @@ TEST_F(TokenTest, ObjectTokensWithoutACurrentObjectAreIgnored) {
     out.WriteStringToken(Tok::OBJECT_CLIP_PLANE, "ON", false);
     out.WriteIntToken(Tok::VIEWER_LOGO, 0, false);
     EXPECT_EQ(run(), Tok::DONE);
-    if (viewer->logoGraphic) EXPECT_EQ(viewer->logoState, LOGO_NONE);
+    if (viewer->logoGraphic) {
+        EXPECT_EQ(viewer->logoState, LOGO_NONE);
+    }
 }
 
 }  // namespace
