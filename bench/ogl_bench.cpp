@@ -7,18 +7,25 @@
 
 #include <GL/gl.h>
 
-#include <QGuiApplication>
+#include <QApplication>
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "render/GraphicsOGL.h"
 #include "render/OffscreenGL.h"
+#include "scene/GraphicData.h"
+#include "scene/vkoGraphicObj.h"
+#include "scene/vkoViewport.h"
+#include "viewer/ViewerExports.h"
+#include "viewer/krvViewer.h"
+#include "viewer/vkoViewer.h"
 
 namespace {
 
@@ -294,16 +301,75 @@ void BM_OglFrame(benchmark::State& state) {
     Record(state, "ogl_frame", total / n);
 }
 
+// The whole viewer rotating the object: TransformView + Redraw per frame, in
+// layout 1 and in layout 8 (object in the current viewport only).
+void ViewerRotation(benchmark::State& state, int layout, const char* name) {
+    OffscreenGL* gl = SharedContext();
+    if (!gl) return state.SkipWithError("no OpenGL context");
+    gl->makeCurrent();
+    const Mesh& m = SharedMesh();
+    vkoViewer* viewer = CreateViewer(nullptr, true, true, "prog -n");
+    if (!viewer) return state.SkipWithError("no viewer");
+    std::unique_ptr<krvViewer> box(viewer->Widget());
+    auto* r = new GraphicsOGL(viewer, nullptr);
+    r->targetFramebuffer = gl->framebufferId();
+    r->fontCount = viewer->fontCount;
+    r->fonts = viewer->fonts;
+    viewer->renderer = r;
+    viewer->drawingSuspended = false;
+    viewer->WindowResized(kW, kH);
+    viewer->ApplyLayout(layout);
+    viewer->NewGraphic("mesh");
+    vkoGraphicObj* o = viewer->currentGraphic;
+    o->appendMesh(m.numVertices, m.vertices.data(), 0, nullptr, m.numFaces, int(m.entries.size()), m.entries.data());
+    GraphicData& d = *o->data;
+    d.vertexColours = m.colours;
+    d.vertexColour = -1.0f;
+    d.colourMap->entries = m.colourMap;
+    d.colourMap->numEntries = 3;
+    d.faceNormals = m.faceNormals;
+    d.vertexFaceStart = m.vfStart;
+    d.vertexFaces = m.vfList;
+    d.computeBounds();
+    o->faces = true;
+    o->lighting = true;
+    o->specular = false;
+    viewer->currentViewport->isAxisVisibleFlag = 0;
+    viewer->currentViewport->isRulerVisibleFlag = 0;
+    viewer->RefreshAll(true, true);  // builds the lists once
+    glFinish();
+    // A user rotating the view: one pass per frame, as during a mouse drag.
+    viewer->interacting = true;
+    double total = 0;
+    int n = 0;
+    for (auto _ : state) {
+        auto t0 = std::chrono::steady_clock::now();
+        viewer->TransformView(0, 1.0f, 0.5f, 0.0f, 0.0f, true);
+        glFinish();
+        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        ++n;
+    }
+    Record(state, name, total / n);
+    state.counters["fps"] = n / total;
+    viewer->renderer = viewer->baseRenderer;
+    delete r;
+}
+
+void BM_ViewerRotateLayout1(benchmark::State& state) { ViewerRotation(state, 1, "viewer_layout1"); }
+void BM_ViewerRotateLayout8(benchmark::State& state) { ViewerRotation(state, 8, "viewer_layout8"); }
+
 BENCHMARK(BM_BareListBuild)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_OglListBuild)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BareFrame)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_OglFrame)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ViewerRotateLayout1)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ViewerRotateLayout8)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
@@ -312,5 +378,9 @@ int main(int argc, char** argv) {
         std::printf("list build ratio GraphicsOGL / bare: %.3f (goal <= 1.5)\n", m["ogl_build"] / m["bare_build"]);
     if (m.count("bare_frame") && m.count("ogl_frame"))
         std::printf("frame ratio GraphicsOGL / bare: %.3f (goal <= 1.1)\n", m["ogl_frame"] / m["bare_frame"]);
+    for (const char* layout : {"viewer_layout1", "viewer_layout8"})
+        if (m.count("bare_frame") && m.count(layout))
+            std::printf("%s: rotation frame / bare frame: %.3f (goal <= 1.1), %.1f frames per second\n", layout,
+                        m[layout] / m["bare_frame"], 1.0 / m[layout]);
     return 0;
 }

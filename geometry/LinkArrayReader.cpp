@@ -17,13 +17,52 @@ constexpr size_t kScratchLimit = 1024 * 1024;   // input buffer of a compressed 
 // buffer never exceeds twice the received data.
 size_t NextPiece(size_t got, size_t total) { return std::min(total - got, std::max(kFirstPiece, got)); }
 
+template <typename T>
+bool InflatePayload(int handle, size_t chunk, size_t total, std::vector<T>& out);
+
+// Reads one payload of `bytes` bytes straight into the destination's
+// storage (whole elements; bytes is a multiple of the element size).
+template <typename T>
+bool ReadPayloadInto(LinkStream& stream, int64_t bytes, std::vector<T>& out, bool intBlock) {
+    out.clear();
+    if (bytes < 0 || bytes > LinkArrayReader::kMaxBlockBytes || bytes % int64_t(sizeof(T)) != 0) return false;
+    if (stream.ReadDataBlockHeader(int(bytes)) < 0) return false;
+    const size_t total = size_t(bytes);
+    bool ok = true;
+    const int k = stream.compressBufferSize;
+    if (k <= 0 || size_t(k) >= total) {
+        size_t got = 0;
+        while (ok && got < total) {
+            const size_t piece = NextPiece(got, total);
+            out.resize((got + piece) / sizeof(T));
+            ok = LinkStream::RawRead(stream.readHandle, reinterpret_cast<unsigned char*>(out.data()) + got, piece);
+            got += piece;
+        }
+    } else {
+        ok = InflatePayload(stream.readHandle, size_t(k), total, out);
+    }
+    if (!ok) {
+        std::fprintf(stderr, intBlock ? "ERROR in ReadIntDataBlock: Reading data\n" : "ERROR in ReadDataBlock: Reading data\n");
+        out.clear();
+        out.shrink_to_fit();
+    }
+    return ok;
+}
+
+// Network order to host order, in place.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the swap assumes a little-endian host");
+void SwapWords(uint32_t* words, size_t count) {
+    for (size_t i = 0; i < count; ++i) words[i] = __builtin_bswap32(words[i]);
+}
+
 uint32_t FromNet(const unsigned char* p) {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
 }
 
 // One compressed transfer: a zlib stream received in chunks of exactly K
 // bytes, inflated into a destination that grows as output is produced.
-bool InflatePayload(int handle, size_t chunk, size_t total, std::vector<unsigned char>& out) {
+template <typename T>
+bool InflatePayload(int handle, size_t chunk, size_t total, std::vector<T>& out) {
     z_stream z{};
     if (inflateInit(&z) != Z_OK) return false;
     const size_t scratchSize = std::min(chunk, kScratchLimit);
@@ -42,14 +81,14 @@ bool InflatePayload(int handle, size_t chunk, size_t total, std::vector<unsigned
     size_t got = 0;
     while (ok && got < total) {
         const size_t piece = NextPiece(got, total);
-        out.resize(got + piece);
+        out.resize((got + piece) / sizeof(T));
         size_t want = piece;
         while (ok && want > 0) {
             if (ended || (z.avail_in == 0 && !refill())) {
                 ok = false;
                 break;
             }
-            z.next_out = out.data() + got;
+            z.next_out = reinterpret_cast<unsigned char*>(out.data()) + got;
             z.avail_out = uInt(std::min<size_t>(want, 1u << 30));
             const uInt before = z.avail_out;
             const int r = inflate(&z, Z_NO_FLUSH);
@@ -94,49 +133,21 @@ bool InflatePayload(int handle, size_t chunk, size_t total, std::vector<unsigned
 
 bool LinkArrayReader::ReadPayload(LinkStream& stream, int64_t bytes, std::vector<unsigned char>& out,
                                   bool intBlock) {
-    out.clear();
-    if (bytes < 0 || bytes > kMaxBlockBytes) return false;
-    if (stream.ReadDataBlockHeader(int(bytes)) < 0) return false;
-    const size_t total = size_t(bytes);
-    bool ok = true;
-    const int k = stream.compressBufferSize;
-    if (k <= 0 || size_t(k) >= total) {
-        size_t got = 0;
-        while (ok && got < total) {
-            const size_t piece = NextPiece(got, total);
-            out.resize(got + piece);
-            ok = LinkStream::RawRead(stream.readHandle, out.data() + got, piece);
-            got += piece;
-        }
-    } else {
-        ok = InflatePayload(stream.readHandle, size_t(k), total, out);
-    }
-    if (!ok) {
-        std::fprintf(stderr, intBlock ? "ERROR in ReadIntDataBlock: Reading data\n" : "ERROR in ReadDataBlock: Reading data\n");
-        out.clear();
-        out.shrink_to_fit();
-    }
-    return ok;
+    return ReadPayloadInto(stream, bytes, out, intBlock);
 }
 
 bool LinkArrayReader::ReadInts(LinkStream& stream, int64_t count, std::vector<int32_t>& out) {
     out.clear();
-    std::vector<unsigned char> raw;
-    if (count < 1 || count > kMaxBlockBytes / 4 || !ReadPayload(stream, count * 4, raw, true)) return false;
-    out.resize(size_t(count));
-    for (size_t i = 0; i < out.size(); ++i) out[i] = int32_t(FromNet(&raw[4 * i]));
+    if (count < 1 || count > kMaxBlockBytes / 4 || !ReadPayloadInto(stream, count * 4, out, true)) return false;
+    SwapWords(reinterpret_cast<uint32_t*>(out.data()), out.size());
     return true;
 }
 
 bool LinkArrayReader::ReadFloats(LinkStream& stream, int64_t count, std::vector<float>& out) {
     out.clear();
-    std::vector<unsigned char> raw;
-    if (count < 1 || count > kMaxBlockBytes / 4 || !ReadPayload(stream, count * 4, raw, true)) return false;
-    out.resize(size_t(count));
-    for (size_t i = 0; i < out.size(); ++i) {
-        const uint32_t bits = FromNet(&raw[4 * i]);
-        std::memcpy(&out[i], &bits, 4);
-    }
+    static_assert(sizeof(float) == 4);
+    if (count < 1 || count > kMaxBlockBytes / 4 || !ReadPayloadInto(stream, count * 4, out, true)) return false;
+    SwapWords(reinterpret_cast<uint32_t*>(out.data()), out.size());
     return true;
 }
 
