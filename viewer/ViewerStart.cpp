@@ -1,5 +1,7 @@
 #include "viewer/ViewerStart.h"
 
+#include "platform/Sockets.h"
+
 #include "link/SocketTransport.h"
 #include "platform/LowLevelFile.h"
 #include "platform/MessageSink.h"
@@ -37,6 +39,8 @@ bool LoadStartFile(vkoViewer& viewer, const Arguments& arguments) {
 
 bool ConnectRemote(vkoViewer& viewer, int port) {
     if (!ConnectLink(viewer.link, port)) return false;
+    // The viewer opened these connections itself, so it closes them.
+    viewer.linkOwned = true;
     // A window polls the link from its own timer; without one nothing would.
     if (viewer.noWindow) viewer.StartHeadlessPolling();
     return true;

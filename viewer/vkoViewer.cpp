@@ -100,6 +100,11 @@ void vkoViewer::Teardown() {
     viewports.clear();
     numViewports = 0;
     DestroyRenderers();
+    if (linkOwned) {
+        platform::CloseHandle(link.readHandle);
+        platform::CloseHandle(link.writeHandle);
+        link.readHandle = link.writeHandle = -1;
+    }
     platform::StopSocketLibrary();
     delete[] tileBuffer;
     tileBuffer = nullptr;

@@ -50,6 +50,7 @@ public:
     float xSplit = 0.5f, ySplit = 0.5f;
     int outlineMode = OUTLINE_AUTO;
     LinkStream link;
+    bool linkOwned = false;  // the link's sockets were opened by this viewer ("-r")
     bool respondAfterUpdate = false;
     bool autoPrintPending = false;
     bool drawingSuspended = false;
