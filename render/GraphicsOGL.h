@@ -217,7 +217,10 @@ private:
     void emitPointsGL(const PointSet& points);
     void setupTexture();
     void drawNormals(const FaceSet& faces);
-    void callListOf(int category);
+    // Calls the current object's list of that category with the per-call
+    // state; with drawDirect the items are drawn immediately in its place
+    // (colour-pick draws, which must not bake identifiers into the lists).
+    void callListOf(int category, const std::function<void()>* drawDirect = nullptr);
     void readIdentifiers(const std::vector<unsigned char>& mask, const int rect[4], bool onlyInside);
     void collectSelectionHits(int hitCount);
 

@@ -278,8 +278,14 @@ void GraphicsOGL::compileFaces(const FaceSet& faces) {
     closeList();
 }
 
-bool GraphicsOGL::emitFaces(const FaceSet&) {
-    if (!glReady() || !hasList(CategoryMesh, currentObject, currentKind)) return false;
+bool GraphicsOGL::emitFaces(const FaceSet& faces) {
+    if (!glReady()) return false;
+    if (colourPickMode) {
+        const std::function<void()> draw = [&] { emitFacesGL(faces, false); };
+        callListOf(CategoryMesh, &draw);
+        return true;
+    }
+    if (!hasList(CategoryMesh, currentObject, currentKind)) return false;
     callList();
     return true;
 }
@@ -345,8 +351,18 @@ void GraphicsOGL::compileLines(const LineSet& lines) {
     closeList();
 }
 
-bool GraphicsOGL::emitLines(const LineSet&) {
-    if (!glReady() || !hasList(CategoryMesh, currentObject, currentKind)) return false;
+bool GraphicsOGL::emitLines(const LineSet& lines) {
+    if (!glReady()) return false;
+    if (colourPickMode) {
+        const std::function<void()> draw = [&] {
+            if (lines.width >= 0.0f) glLineWidth(std::max(1.0f, lines.width));
+            emitLinesGL(lines, false);
+            if (lines.width >= 0.0f) glLineWidth(1.0f);
+        };
+        callListOf(CategoryMesh, &draw);
+        return true;
+    }
+    if (!hasList(CategoryMesh, currentObject, currentKind)) return false;
     callList();
     return true;
 }
@@ -382,8 +398,15 @@ void GraphicsOGL::compilePoints(const PointSet& points) {
     closeList();
 }
 
-bool GraphicsOGL::emitPoints(const PointSet&) {
-    if (!glReady() || !hasList(CategoryMesh, currentObject, currentKind)) return false;
+bool GraphicsOGL::emitPoints(const PointSet& points) {
+    if (!glReady()) return false;
+    if (colourPickMode) {
+        if (points.size < 1.0f) return true;
+        const std::function<void()> draw = [&] { emitPointsGL(points); };
+        callListOf(CategoryMesh, &draw);
+        return true;
+    }
+    if (!hasList(CategoryMesh, currentObject, currentKind)) return false;
     callList();
     return true;
 }
@@ -393,7 +416,7 @@ bool GraphicsOGL::emitPoints(const PointSet&) {
 void GraphicsOGL::callList() { callListOf(CategoryMesh); }
 void GraphicsOGL::callPrimitiveList() { callListOf(CategoryPrimitive); }
 
-void GraphicsOGL::callListOf(int category) {
+void GraphicsOGL::callListOf(int category, const std::function<void()>* drawDirect) {
     if (!glReady()) return;
     const bool mesh = category == CategoryMesh;
     const bool facesKind = mesh ? (currentKind == LIST_FACES || currentKind == LIST_REDUCED_FACES)
@@ -403,9 +426,15 @@ void GraphicsOGL::callListOf(int category) {
         !(currentKind == LIST_FACES || currentKind == LIST_LINES || currentKind == LIST_VERTICES))
         return;
     if (picking && pickable && isBackdrop(texture)) return;
-    const unsigned id = listId(category, currentObject, currentKind);
-    if (!id) return;
+    const unsigned id = drawDirect ? 0u : listId(category, currentObject, currentKind);
+    if (!id && !drawDirect) return;
     const bool pickingThis = picking && pickable;
+    auto drawItems = [&] {
+        if (drawDirect)
+            (*drawDirect)();
+        else
+            glCallList(id);
+    };
 
     glPushAttrib(GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT | GL_COLOR_BUFFER_BIT | GL_POLYGON_BIT | GL_POINT_BIT);
     if (transparent && !pickingThis) {
@@ -468,7 +497,7 @@ void GraphicsOGL::callListOf(int category) {
         }
     }
     glPushName(GLuint(currentObject));
-    glCallList(id);
+    drawItems();
     glPopName();
     if (colourPickMode && pickable && facesKind) {
         // Edges count as no item: over-draw them in black.
@@ -479,7 +508,15 @@ void GraphicsOGL::callListOf(int category) {
         glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);
         glLineWidth(1.0f);
         glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-        glCallList(id);
+        if (drawDirect) {
+            // The edges are black and take no identifiers: resting pick method.
+            const int method = pickMethod;
+            pickMethod = 5;
+            (*drawDirect)();
+            pickMethod = method;
+        } else {
+            glCallList(id);
+        }
         glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
         glDisable(GL_LIGHTING);
         const GLfloat ambient[4] = {0.3f, 0.3f, 0.3f, 1}, white[4] = {1, 1, 1, 1};
@@ -525,8 +562,14 @@ void GraphicsOGL::compilePrimitiveFaces(const FaceSet& faces) {
     closeList();
 }
 
-bool GraphicsOGL::emitPrimitiveLines(const LineSet&) {
-    if (!glReady() || !hasList(CategoryPrimitive, currentObject, currentKind)) return false;
+bool GraphicsOGL::emitPrimitiveLines(const LineSet& lines) {
+    if (!glReady()) return false;
+    if (colourPickMode) {
+        const std::function<void()> draw = [&] { emitLinesGL(lines, true); };
+        callListOf(CategoryPrimitive, &draw);
+        return true;
+    }
+    if (!hasList(CategoryPrimitive, currentObject, currentKind)) return false;
     if (!colourPickMode) {
         if (currentElementValue >= 0.0f) setColourValue(currentElementValue);
     }
@@ -534,8 +577,14 @@ bool GraphicsOGL::emitPrimitiveLines(const LineSet&) {
     return true;
 }
 
-bool GraphicsOGL::emitPrimitiveFaces(const FaceSet&) {
-    if (!glReady() || !hasList(CategoryPrimitive, currentObject, currentKind)) return false;
+bool GraphicsOGL::emitPrimitiveFaces(const FaceSet& faces) {
+    if (!glReady()) return false;
+    if (colourPickMode) {
+        const std::function<void()> draw = [&] { emitFacesGL(faces, true); };
+        callListOf(CategoryPrimitive, &draw);
+        return true;
+    }
+    if (!hasList(CategoryPrimitive, currentObject, currentKind)) return false;
     if (!colourPickMode) {
         // An instance without a colour takes the first background colour.
         if (currentElementValue >= 0.0f) {

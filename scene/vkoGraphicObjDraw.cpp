@@ -86,6 +86,10 @@ void boxOfCorners(const float in[6], const Mat4& t, float out[6]) {
     }
 }
 
+// Colour-pick draws emit directly: identifier colours must never be baked
+// into the lists that ordinary frames call.
+bool usesLists(const Graphics* r) { return r->keepsLists() && !r->colourPickMode; }
+
 bool modeAllowsFrame(int drawMode, bool sparseFrame) {
     switch (drawMode) {
         case DRAW_NORMAL: return true;
@@ -367,7 +371,7 @@ void vkoGraphicObj::draw3D(Graphics* r, vkoViewport* viewport, int passFlags) {
     // List builds bake the colours in and immediate renderers look them up
     // as they draw: either way the renderer needs this object's map and bounds.
     useColourMap(r, *data);
-    if (r->keepsLists()) {
+    if (usesLists(r)) {
         for (int k = 0; k < NUM_LIST_KINDS; ++k) {
             if (!listDirty[k] || !kindInPass(k) || !kindHasData(k) || !kindEnabled(k)) continue;
             r->beginList(objectid, k, textured, texture);
@@ -412,7 +416,7 @@ void vkoGraphicObj::draw3D(Graphics* r, vkoViewport* viewport, int passFlags) {
         }
         for (int k = 0; k < NUM_LIST_KINDS; ++k) {
             if (!kindInPass(k) || !kindHasData(k) || !kindEnabled(k)) continue;
-            if (r->keepsLists() && listDirty[k]) continue;
+            if (usesLists(r) && listDirty[k]) continue;
             const bool faceKind = k == LIST_FACES || k == LIST_REDUCED_FACES;
             const bool kindTransparent = faceKind && transparent && transparencyLevel != 0.0f;
             if (kindTransparent != transparentPass) continue;
@@ -463,7 +467,7 @@ void vkoGraphicObj::drawPrimitive(Graphics* r, vkoViewport* viewport, int passFl
         return kind == PRIM_LIST_FACES ? (s.numFaces > 0 || data->primitive.type == 52) : s.numLineSegs > 0;
     };
 
-    if (r->keepsLists()) {
+    if (usesLists(r)) {
         for (int kind = 0; kind < NUM_PRIMITIVE_LIST_KINDS; ++kind) {
             bool& dirty = listDirty[NUM_LIST_KINDS + kind];
             if (!dirty || !enabled(kind) || !hasData(kind)) continue;
@@ -487,7 +491,7 @@ void vkoGraphicObj::drawPrimitive(Graphics* r, vkoViewport* viewport, int passFl
         }
         for (int kind = 0; kind < NUM_PRIMITIVE_LIST_KINDS; ++kind) {
             if (!enabled(kind) || !hasData(kind)) continue;
-            if (r->keepsLists() && listDirty[NUM_LIST_KINDS + kind]) continue;
+            if (usesLists(r) && listDirty[NUM_LIST_KINDS + kind]) continue;
             const bool faceKind = kind == PRIM_LIST_FACES;
             const bool kindTransparent = faceKind && transparent && transparencyLevel != 0.0f;
             if (kindTransparent != transparentPass) continue;
@@ -549,7 +553,7 @@ void vkoGraphicObj::draw2D(Graphics* r, bool secondPass, int viewportIndex) {
         r->endOverlayList();
     };
     useColourMap(r, *data);
-    if (r->keepsLists()) {
+    if (usesLists(r)) {
         for (int kind = 0; kind < NUM_OVERLAY_KINDS; ++kind) {
             if (!present(kind)) continue;
             if (kind == OVERLAY_TEXTS) {
@@ -564,7 +568,7 @@ void vkoGraphicObj::draw2D(Graphics* r, bool secondPass, int viewportIndex) {
     }
     // A list backend calls the list it compiled (placing labels and images);
     // a backend without lists draws the item directly.
-    const bool lists = r->keepsLists();
+    const bool lists = usesLists(r);
     for (int kind = 0; kind < NUM_OVERLAY_KINDS; ++kind) {
         if (!present(kind)) continue;
         if ((kind == OVERLAY_IMAGE) != secondPass) continue;

@@ -67,7 +67,6 @@ void vkoViewer::PickColour(const int* rectangle, int count, const int* points) {
     if (!renderer || !currentViewport) return;
     // Without this an empty lasso or box would report the previous pick.
     renderer->clearPickHits();
-    ResetRenderer(false);
     InstallPickConverter();
     RefreshTexts(false);
     pickMode = interpreterPickMode;
@@ -79,9 +78,8 @@ void vkoViewer::PickColour(const int* rectangle, int count, const int* points) {
         renderer->pickPolygon(count, points, pickInsideOnly);
     RefreshTexts(false);
     pickMode = 5;
-    // The pick draw built the lists with identifier colours; the next
-    // frame must not show them.
-    ResetRenderer(false);
+    // The pick draw went straight to the back buffer; the lists were not
+    // touched, so the next frame only has to cover the identifier colours.
     currentViewport->needsRedraw = 1;
     Redraw();
 }
