@@ -751,23 +751,32 @@ void GraphicsOGL::reenableClipPlane(int plane) {
 
 // ---- projection of points ---------------------------------------------------------
 
-bool GraphicsOGL::project(const double point[3], double win[3]) {
-    if (!glReady()) return false;
+namespace {
+// The matrices and viewport that GLU projects with.
+struct CurrentTransform {
     GLdouble mv[16], pr[16];
     GLint vp[4];
-    glGetDoublev(GL_MODELVIEW_MATRIX, mv);
-    glGetDoublev(GL_PROJECTION_MATRIX, pr);
-    glGetIntegerv(GL_VIEWPORT, vp);
+    CurrentTransform() {
+        glGetDoublev(GL_MODELVIEW_MATRIX, mv);
+        glGetDoublev(GL_PROJECTION_MATRIX, pr);
+        glGetIntegerv(GL_VIEWPORT, vp);
+    }
+};
+}  // namespace
+
+bool GraphicsOGL::project(const double point[3], double win[3]) {
+    if (!glReady()) return false;
+    const CurrentTransform t;
+    const GLdouble *mv = t.mv, *pr = t.pr;
+    const GLint* vp = t.vp;
     return gluProject(point[0], point[1], point[2], mv, pr, vp, &win[0], &win[1], &win[2]) == GL_TRUE;
 }
 
 bool GraphicsOGL::unproject(const double win[3], double point[3]) {
     if (!glReady()) return false;
-    GLdouble mv[16], pr[16];
-    GLint vp[4];
-    glGetDoublev(GL_MODELVIEW_MATRIX, mv);
-    glGetDoublev(GL_PROJECTION_MATRIX, pr);
-    glGetIntegerv(GL_VIEWPORT, vp);
+    const CurrentTransform t;
+    const GLdouble *mv = t.mv, *pr = t.pr;
+    const GLint* vp = t.vp;
     return gluUnProject(win[0], win[1], win[2], mv, pr, vp, &point[0], &point[1], &point[2]) == GL_TRUE;
 }
 

@@ -221,6 +221,9 @@ private:
     // state; with drawDirect the items are drawn immediately in its place
     // (colour-pick draws, which must not bake identifiers into the lists).
     void callListOf(int category, const std::function<void()>* drawDirect = nullptr);
+    // In a colour-pick draw: draws directly under the list-call state and
+    // returns true; otherwise false (the caller calls its list).
+    bool drawPickDirect(int category, const std::function<void()>& draw);
     void readIdentifiers(const std::vector<unsigned char>& mask, const int rect[4], bool onlyInside);
     void collectSelectionHits(int hitCount);
 

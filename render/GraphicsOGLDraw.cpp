@@ -280,11 +280,7 @@ void GraphicsOGL::compileFaces(const FaceSet& faces) {
 
 bool GraphicsOGL::emitFaces(const FaceSet& faces) {
     if (!glReady()) return false;
-    if (colourPickMode) {
-        const std::function<void()> draw = [&] { emitFacesGL(faces, false); };
-        callListOf(CategoryMesh, &draw);
-        return true;
-    }
+    if (drawPickDirect(CategoryMesh, [&] { emitFacesGL(faces, false); })) return true;
     if (!hasList(CategoryMesh, currentObject, currentKind)) return false;
     callList();
     return true;
@@ -353,15 +349,12 @@ void GraphicsOGL::compileLines(const LineSet& lines) {
 
 bool GraphicsOGL::emitLines(const LineSet& lines) {
     if (!glReady()) return false;
-    if (colourPickMode) {
-        const std::function<void()> draw = [&] {
+    if (drawPickDirect(CategoryMesh, [&] {
             if (lines.width >= 0.0f) glLineWidth(std::max(1.0f, lines.width));
             emitLinesGL(lines, false);
             if (lines.width >= 0.0f) glLineWidth(1.0f);
-        };
-        callListOf(CategoryMesh, &draw);
+        }))
         return true;
-    }
     if (!hasList(CategoryMesh, currentObject, currentKind)) return false;
     callList();
     return true;
@@ -400,12 +393,8 @@ void GraphicsOGL::compilePoints(const PointSet& points) {
 
 bool GraphicsOGL::emitPoints(const PointSet& points) {
     if (!glReady()) return false;
-    if (colourPickMode) {
-        if (points.size < 1.0f) return true;
-        const std::function<void()> draw = [&] { emitPointsGL(points); };
-        callListOf(CategoryMesh, &draw);
-        return true;
-    }
+    if (colourPickMode && points.size < 1.0f) return true;
+    if (drawPickDirect(CategoryMesh, [&] { emitPointsGL(points); })) return true;
     if (!hasList(CategoryMesh, currentObject, currentKind)) return false;
     callList();
     return true;
@@ -415,6 +404,12 @@ bool GraphicsOGL::emitPoints(const PointSet& points) {
 
 void GraphicsOGL::callList() { callListOf(CategoryMesh); }
 void GraphicsOGL::callPrimitiveList() { callListOf(CategoryPrimitive); }
+
+bool GraphicsOGL::drawPickDirect(int category, const std::function<void()>& draw) {
+    if (!colourPickMode) return false;
+    callListOf(category, &draw);
+    return true;
+}
 
 void GraphicsOGL::callListOf(int category, const std::function<void()>* drawDirect) {
     if (!glReady()) return;
@@ -564,11 +559,7 @@ void GraphicsOGL::compilePrimitiveFaces(const FaceSet& faces) {
 
 bool GraphicsOGL::emitPrimitiveLines(const LineSet& lines) {
     if (!glReady()) return false;
-    if (colourPickMode) {
-        const std::function<void()> draw = [&] { emitLinesGL(lines, true); };
-        callListOf(CategoryPrimitive, &draw);
-        return true;
-    }
+    if (drawPickDirect(CategoryPrimitive, [&] { emitLinesGL(lines, true); })) return true;
     if (!hasList(CategoryPrimitive, currentObject, currentKind)) return false;
     if (!colourPickMode) {
         if (currentElementValue >= 0.0f) setColourValue(currentElementValue);
@@ -579,11 +570,7 @@ bool GraphicsOGL::emitPrimitiveLines(const LineSet& lines) {
 
 bool GraphicsOGL::emitPrimitiveFaces(const FaceSet& faces) {
     if (!glReady()) return false;
-    if (colourPickMode) {
-        const std::function<void()> draw = [&] { emitFacesGL(faces, true); };
-        callListOf(CategoryPrimitive, &draw);
-        return true;
-    }
+    if (drawPickDirect(CategoryPrimitive, [&] { emitFacesGL(faces, true); })) return true;
     if (!hasList(CategoryPrimitive, currentObject, currentKind)) return false;
     if (!colourPickMode) {
         // An instance without a colour takes the first background colour.
