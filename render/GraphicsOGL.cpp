@@ -780,28 +780,13 @@ bool GraphicsOGL::unproject(const double win[3], double point[3]) {
     return gluUnProject(win[0], win[1], win[2], mv, pr, vp, &point[0], &point[1], &point[2]) == GL_TRUE;
 }
 
+// Kept in double precision all the way (the base rounds the point to float
+// first); the float forms of the base reach project/unproject as they are.
 bool GraphicsOGL::projectToFloat(const double point[3], float win[3]) {
     double w[3] = {0, 0, 0};
     bool ok = project(point, w);
     for (int i = 0; i < 3; ++i) win[i] = float(w[i]);
     return ok;
-}
-
-bool GraphicsOGL::projectFloat(const float point[3], float win[3]) {
-    const double p[3] = {point[0], point[1], point[2]};
-    return projectToFloat(p, win);
-}
-
-bool GraphicsOGL::unprojectToFloat(const double win[3], float point[3]) {
-    double p[3] = {0, 0, 0};
-    bool ok = unproject(win, p);
-    for (int i = 0; i < 3; ++i) point[i] = float(p[i]);
-    return ok;
-}
-
-bool GraphicsOGL::unprojectFloat(const float win[3], float point[3]) {
-    const double w[3] = {win[0], win[1], win[2]};
-    return unprojectToFloat(w, point);
 }
 
 // ---- matrices -----------------------------------------------------------------------

@@ -80,10 +80,7 @@ public:
     void reenableClipPlane(int plane) override;
     bool findDepthNear(int x0, int y0, int x1, int y1, int* x, int* y, float* depth) override;
     bool projectToFloat(const double point[3], float window[3]) override;
-    bool projectFloat(const float point[3], float window[3]) override;
     bool project(const double point[3], double window[3]) override;
-    bool unprojectFloat(const float window[3], float point[3]) override;
-    bool unprojectToFloat(const double window[3], float point[3]) override;
     bool unproject(const double window[3], double point[3]) override;
     void rubberBand(int phase, int x, int y) override;
     std::vector<unsigned char> grabImage(int* width, int* height) override;
