@@ -274,6 +274,10 @@ public:
     float printTolerance = 0.002f;  // depth tolerance of the software renderers
     bool standAlone = false;
     bool depthOnly = false;  // draw depth only (the depth pick after a selection pass)
+    // Frames drawn while this is on touch only the pixels x0..x1, y0..y1:
+    // a pick that reads a small region draws and repairs just that region.
+    bool frameClipOn = false;
+    int frameClip[4] = {0, 0, 0, 0};
 
     int windowWidth = -1, windowHeight = -1;
     float viewportLeft = 0.0f, viewportBottom = 0.0f, viewportWidth = 0.0f, viewportHeight = 0.0f;

@@ -559,7 +559,27 @@ bool GraphicsOGL::beginFrame(int index, bool clear) {
     ensureGlyphLists();
     facePickBases_[0].clear();
     facePickBases_[1].clear();
+    pickScratch_.forVertices = nullptr;
     setScissor(viewportLeft, viewportBottom, viewportWidth, viewportHeight);
+    auto narrowScissor = [](const int r[4]) {
+        GLint box[4];
+        glGetIntegerv(GL_SCISSOR_BOX, box);
+        const int x0 = std::max(box[0], std::min(r[0], r[2]));
+        const int y0 = std::max(box[1], std::min(r[1], r[3]));
+        const int x1 = std::min(box[0] + box[2] - 1, std::max(r[0], r[2]));
+        const int y1 = std::min(box[1] + box[3] - 1, std::max(r[1], r[3]));
+        glScissor(x0, y0, std::max(0, x1 - x0 + 1), std::max(0, y1 - y0 + 1));
+    };
+    if (frameClipOn) narrowScissor(frameClip);
+    if (depthOnly) {
+        // Only the depth under the pick rectangle is read back: keep the
+        // pass inside it and away from the colour buffer, so that the frame
+        // on the screen stays whole and the rasteriser does almost nothing.
+        narrowScissor(pickRect);
+        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    } else {
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    }
     if (backgroundDirty_ && !listOpen_) {
         if (backgroundKind != 0) buildBackgroundList();
         backgroundDirty_ = false;
@@ -570,6 +590,8 @@ bool GraphicsOGL::beginFrame(int index, bool clear) {
             glClearColor(0, 0, 0, 0);
             glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
             glClearColor(backgroundColour1[0], backgroundColour1[1], backgroundColour1[2], 0.0f);
+        } else if (depthOnly) {
+            glClear(GL_DEPTH_BUFFER_BIT);
         } else if (!selectionMode) {
             glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         }
@@ -589,6 +611,7 @@ bool GraphicsOGL::beginFrame(int index, bool clear) {
 
 void GraphicsOGL::endFrame() {
     if (!glReady()) return;
+    if (depthOnly) glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     if (selectionMode) {
         int hits = glRenderMode(GL_RENDER);
         collectSelectionHits(hits);

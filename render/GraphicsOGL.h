@@ -44,7 +44,21 @@ public:
     struct PickIdSet {
         std::vector<unsigned char> present;  // kPickIdLimit bytes once used
         int count = 0;
+        std::vector<int> marked;  // identifiers set since the last reset
         bool has(int id) const { return id > 0 && id < int(present.size()) && present[size_t(id)]; }
+        void add(int id) {
+            present[size_t(id)] = 1;
+            marked.push_back(id);
+            ++count;
+        }
+        // Empties the set; the table is cleared where it was marked, not
+        // rewritten whole (16 MB) for every pick.
+        void reset() {
+            if (present.size() != size_t(kPickIdLimit)) present.assign(size_t(kPickIdLimit), 0);
+            for (int id : marked) present[size_t(id)] = 0;
+            marked.clear();
+            count = 0;
+        }
     };
     // Turns an identifier set into pick records (the viewer knows which
     // object owns which identifiers).
@@ -210,6 +224,13 @@ private:
     void invalidateCaches();
 
     void emitFacesGL(const FaceSet& faces, bool primitive);
+    // Faces of a colour-pick draw: one identifier per face (pick method 1)
+    // or one colour for all, through vertex arrays.
+    void emitPickFacesGL(const FaceSet& faces, bool primitive);
+    // Per vertex, the sides of the scissor box it lies beyond in the window
+    // (Cohen-Sutherland bits); empty when scissoring is off.
+    struct PickScratch;
+    void scissorOutcodes(const float* vertices, int count, PickScratch& out) const;
     void emitLinesGL(const LineSet& lines, bool primitive);
     void emitPointsGL(const PointSet& points);
     void setupTexture();
@@ -236,6 +257,18 @@ private:
     int glCulling_ = -1;
     bool lightingOn_ = false;
     std::vector<unsigned> selectionBuffer_;
+    bool pickEdgePass_ = false;  // a colour-pick draw of face outlines in black
+    struct PickScratch {  // kept between pick draws: fresh memory is slow to touch
+        static constexpr unsigned char kBehind = 0x10;
+        std::vector<unsigned char> outcodes;  // per vertex: sides beyond the scissor box, or kBehind
+        std::vector<float> window;            // per vertex: window x and y
+        const float* forVertices = nullptr;   // what the codes were made for
+        int forCount = 0;
+        double matrix[16] = {};
+        int box[4] = {}, viewport[4] = {};
+        std::vector<float> positions[3];
+        std::vector<unsigned char> colours[3];
+    } pickScratch_;
     std::vector<std::pair<int, int>> facePickBases_[2];  // (object id, first id): mesh, primitive
     int faceNamesObject_ = -1;
     // Rubber band: anchor, last rectangle, saved edge pixels.

@@ -91,58 +91,255 @@ void GraphicsOGL::setupTexture() {
     glTexImage2D(GL_TEXTURE_2D, 0, 4, t->width, t->height, 0, GL_RGBA, GL_UNSIGNED_BYTE, t->pixels.data());
 }
 
+void GraphicsOGL::scissorOutcodes(const float* vertices, int count, PickScratch& out) const {
+    if (count <= 0 || !glIsEnabled(GL_SCISSOR_TEST)) {
+        out.outcodes.clear();
+        out.window.clear();
+        out.forVertices = nullptr;
+        return;
+    }
+    GLint box[4], vp[4];
+    glGetIntegerv(GL_SCISSOR_BOX, box);
+    glGetIntegerv(GL_VIEWPORT, vp);
+    GLdouble mv[16], pr[16];
+    glGetDoublev(GL_MODELVIEW_MATRIX, mv);
+    glGetDoublev(GL_PROJECTION_MATRIX, pr);
+    double m[16];  // projection x modelview, column-major
+    for (int c = 0; c < 4; ++c)
+        for (int r = 0; r < 4; ++r) {
+            double sum = 0;
+            for (int k = 0; k < 4; ++k) sum += pr[4 * k + r] * mv[4 * c + k];
+            m[4 * c + r] = sum;
+        }
+    // The edge draw right after the face draw of the same vertices reuses
+    // the codes; a new frame forgets them (the vertices may have changed).
+    if (out.forVertices == vertices && out.forCount == count && std::equal(m, m + 16, out.matrix) &&
+        std::equal(box, box + 4, out.box) && std::equal(vp, vp + 4, out.viewport))
+        return;
+    out.forVertices = vertices;
+    out.forCount = count;
+    std::copy(m, m + 16, out.matrix);
+    std::copy(box, box + 4, out.box);
+    std::copy(vp, vp + 4, out.viewport);
+    // Window coordinates of the box, two pixels wider for line ends and
+    // rounding.  A vertex not in front of the eye is marked kBehind only:
+    // its faces are always drawn.
+    const double x0 = box[0] - 2.0, x1 = box[0] + box[2] + 2.0, y0 = box[1] - 2.0, y1 = box[1] + box[3] + 2.0;
+    out.outcodes.resize(size_t(count));
+    out.window.resize(2u * size_t(count));
+    for (int i = 0; i < count; ++i) {
+        const double x = vertices[3 * i], y = vertices[3 * i + 1], z = vertices[3 * i + 2];
+        const double cw = m[3] * x + m[7] * y + m[11] * z + m[15];
+        if (!(cw > 1e-12)) {
+            out.outcodes[size_t(i)] = PickScratch::kBehind;
+            continue;
+        }
+        const double wx = vp[0] + vp[2] * 0.5 * ((m[0] * x + m[4] * y + m[8] * z + m[12]) / cw + 1.0);
+        const double wy = vp[1] + vp[3] * 0.5 * ((m[1] * x + m[5] * y + m[9] * z + m[13]) / cw + 1.0);
+        out.window[2u * size_t(i)] = float(wx);
+        out.window[2u * size_t(i) + 1u] = float(wy);
+        out.outcodes[size_t(i)] = static_cast<unsigned char>((wx < x0 ? 1 : 0) | (wx > x1 ? 2 : 0) |
+                                                             (wy < y0 ? 4 : 0) | (wy > y1 ? 8 : 0));
+    }
+}
+
+void GraphicsOGL::emitPickFacesGL(const FaceSet& f, bool primitive) {
+    const bool perFace = pickable && pickMethod == 1;
+    float constant[3] = {0.0f, 0.0f, 0.0f};
+    if (pickable && pickMethod == 4) std::copy(pickColour, pickColour + 3, constant);
+
+    // Face k has identifier base + k whether or not it can be drawn, which
+    // is how the identifiers are turned back into face numbers.
+    int base = 0, identified = 0;
+    if (perFace) {
+        base = pickCounter;
+        facePickBases_[primitive ? 1 : 0].emplace_back(currentObject, base);
+        identified = int(std::min<long long>(f.numFaces, std::max(0, kPickIdLimit - base)));
+        pickCounter = base + identified;
+        // Faces past the limit stay black; the message is given once.
+        if (identified < f.numFaces) allocatePickId();
+    }
+
+    // Faces wholly off one side of the scissor box leave no pixel: on a
+    // large mesh most of a region pick's faces are dropped here, before
+    // the rasteriser has to set each of them up (twice, with the edges).
+    scissorOutcodes(f.vertices, f.numVertices, pickScratch_);
+    const std::vector<unsigned char>& outcodes = pickScratch_.outcodes;
+    const std::vector<float>& window = pickScratch_.window;
+    auto offRegion = [&](const FaceWalker& fw) {
+        if (outcodes.empty()) return false;
+        unsigned char all = 0xff;
+        for (int i = 0; i < fw.size(); ++i) all &= outcodes[size_t(fw.vertices()[i])];
+        return (all & 0x0f) != 0;
+    };
+    // A filled face makes fragments only at the pixel centres it covers: a
+    // face (most faces of a mesh finer than the pixels) whose window extent
+    // holds no centre is left out.  The extent is widened a little for the
+    // rasteriser's own rounding.
+    GLint polygonModes[2] = {GL_FILL, GL_FILL};
+    glGetIntegerv(GL_POLYGON_MODE, polygonModes);
+    const bool filled = !pickEdgePass_ && polygonModes[0] == GL_FILL && polygonModes[1] == GL_FILL;
+    auto missesCentres = [&](const FaceWalker& fw) {
+        if (!filled || outcodes.empty()) return false;
+        constexpr float kSlack = 1.0f / 32.0f;
+        float lo[2] = {1e30f, 1e30f}, hi[2] = {-1e30f, -1e30f};
+        for (int i = 0; i < fw.size(); ++i) {
+            const size_t v = size_t(fw.vertices()[i]);
+            if (outcodes[v] & PickScratch::kBehind) return false;
+            for (int c = 0; c < 2; ++c) {
+                lo[c] = std::min(lo[c], window[2 * v + size_t(c)]);
+                hi[c] = std::max(hi[c], window[2 * v + size_t(c)]);
+            }
+        }
+        for (int c = 0; c < 2; ++c)
+            if (std::floor(hi[c] + kSlack - 0.5f) < std::ceil(lo[c] - kSlack - 0.5f)) return true;
+        return false;
+    };
+    // Edges shared by two triangles are drawn once, from the triangle that
+    // runs them from the higher to the lower vertex number, when the mesh
+    // says which triangles meet at a vertex.
+    bool triangleMesh = pickEdgePass_ && f.vertexFaceStart && f.vertexFaces &&
+                        size_t(f.numFaceEntries) == size_t(4) * size_t(f.numFaces);
+    for (int g = 0; triangleMesh && g < f.numFaces; ++g) triangleMesh = f.faceEntries[4 * g] == 3;
+    auto drawnByTwin = [&](int face, int a, int b) {
+        if (!triangleMesh || a < b) return false;
+        const int* around = f.vertexFaces + f.vertexFaceStart[a];
+        for (int j = 1; j <= around[0]; ++j) {
+            const int g = around[j];
+            if (g == face || g < 0 || g >= f.numFaces) continue;
+            const int* e = f.faceEntries + 4 * g + 1;
+            const bool runsBack = (e[0] == b && e[1] == a) || (e[1] == b && e[2] == a) || (e[2] == b && e[0] == a);
+            // The twin is drawn only when it is a face that can be drawn.
+            if (runsBack && e[0] >= 0 && e[0] < f.numVertices && e[1] >= 0 && e[1] < f.numVertices && e[2] >= 0 &&
+                e[2] < f.numVertices)
+                return true;
+        }
+        return false;
+    };
+    auto usable = [&](const FaceWalker& fw) {
+        const int n = fw.size();
+        if (n < 3) return false;
+        for (int i = 0; i < n; ++i)
+            if (fw.vertices()[i] < 0 || fw.vertices()[i] >= f.numVertices) return false;
+        return true;
+    };
+
+    glShadeModel(GL_FLAT);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    if (perFace && !pickEdgePass_) glEnableClientState(GL_COLOR_ARRAY);
+    else glDisableClientState(GL_COLOR_ARRAY);
+    applyDeviceColour(constant, 1.0f);
+
+    // Corners are copied out in small batches (triangles, quads, edge
+    // segments), with the face's identifier when each face has its own:
+    // arrays of the whole mesh would cost more in fresh memory than the
+    // copying saves.
+    constexpr size_t kBatchCorners = 3u * 16384u;
+    constexpr GLenum kModes[3] = {GL_TRIANGLES, GL_QUADS, GL_LINES};
+    auto& positions = pickScratch_.positions;
+    auto& colours = pickScratch_.colours;
+    for (int k = 0; k < 3; ++k) {
+        positions[k].clear();
+        colours[k].clear();
+        positions[k].reserve(3u * kBatchCorners + 12u);
+        if (perFace) colours[k].reserve(3u * kBatchCorners + 12u);
+    }
+    auto flush = [&](int k) {
+        if (positions[k].empty()) return;
+        glVertexPointer(3, GL_FLOAT, 0, positions[k].data());
+        if (!colours[k].empty()) glColorPointer(3, GL_UNSIGNED_BYTE, 0, colours[k].data());
+        glDrawArrays(kModes[k], 0, GLsizei(positions[k].size() / 3u));
+        positions[k].clear();
+        colours[k].clear();
+    };
+    auto corner = [&](int k, int vertex, const unsigned char* rgb) {
+        const float* p = f.vertices + 3 * vertex;
+        positions[k].insert(positions[k].end(), p, p + 3);
+        if (rgb) colours[k].insert(colours[k].end(), rgb, rgb + 3);
+    };
+    std::vector<std::pair<int, int>> polygons;  // (entry offset, face) of faces with more than four corners
+    FaceWalker w{f.faceEntries, f.numFaceEntries};
+    for (int face = 0; face < f.numFaces && w.valid(); ++face, w.next()) {
+        if (!usable(w) || offRegion(w)) continue;
+        const int n = w.size();
+        const int* v = w.vertices();
+        if (pickEdgePass_) {
+            // Each face's outline as separate segments, as an outlined
+            // polygon draws it.
+            for (int i = 0; i < n; ++i) {
+                const int a = v[i], b = v[(i + 1) % n];
+                if (drawnByTwin(face, a, b)) continue;
+                corner(2, a, nullptr);
+                corner(2, b, nullptr);
+            }
+            if (positions[2].size() >= 3u * kBatchCorners) flush(2);
+            continue;
+        }
+        if (missesCentres(w)) continue;
+        if (n > 4) {
+            polygons.emplace_back(w.at, face);
+            continue;
+        }
+        const int k = n == 3 ? 0 : 1;
+        unsigned char rgb[3];
+        if (perFace) {
+            const unsigned id = face < identified ? unsigned(base + face) : 0u;
+            rgb[0] = static_cast<unsigned char>(id >> 16), rgb[1] = static_cast<unsigned char>(id >> 8);
+            rgb[2] = static_cast<unsigned char>(id);
+        }
+        for (int i = 0; i < n; ++i) corner(k, v[i], perFace ? rgb : nullptr);
+        if (positions[k].size() >= 3u * kBatchCorners) flush(k);
+    }
+    for (int k = 0; k < 3; ++k) flush(k);
+    glPopClientAttrib();
+    invalidateCaches();
+    // Faces of more than four corners one by one (rare in meshes).
+    for (const auto& [at, face] : polygons) {
+        FaceWalker p{f.faceEntries, f.numFaceEntries, at};
+        float rgb[3] = {constant[0], constant[1], constant[2]};
+        if (perFace) pickIdColour(face < identified ? base + face : 0, rgb);
+        applyDeviceColour(rgb, 1.0f);
+        glBegin(GL_POLYGON);
+        for (int i = 0; i < p.size(); ++i) glVertex3fv(f.vertices + 3 * p.vertices()[i]);
+        glEnd();
+    }
+    glShadeModel(GL_SMOOTH);
+}
+
 void GraphicsOGL::emitFacesGL(const FaceSet& f, bool primitive) {
     if (f.numFaces <= 0 || !f.faceEntries || !f.vertices) return;
-    const bool pickColours = colourPickMode && pickable;
+    if (colourPickMode) {
+        emitPickFacesGL(f, primitive);
+        return;
+    }
     const bool named = selectionMode && pickable && pickMethod == 0;
-    const bool textured = textureInUse && texture && !pickColours && !colourPickMode;
+    const bool textured = textureInUse && texture;
     const bool backdrop = textured && isBackdrop(texture);
     const float faceAlpha = 1.0f - f.transparency;
-    if (!colourPickMode) {
-        if (faceAlpha < 1.0f) {
-            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-            glEnable(GL_BLEND);
-        }
-        glEnable(GL_POLYGON_OFFSET_FILL);
-        glPolygonOffset(0.5f * float(polygonOffset), 0.0f);
-        if (textured) setupTexture();
-        // Faces without colour values hide what lies behind them; a
-        // primitive's template takes its instance's colour instead.
-        if (!primitive) {
-            float bg[3] = {backgroundColour1[0], backgroundColour1[1], backgroundColour1[2]};
-            applyDeviceColour(bg, faceAlpha);
-        }
+    if (faceAlpha < 1.0f) {
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glEnable(GL_BLEND);
+    }
+    glEnable(GL_POLYGON_OFFSET_FILL);
+    glPolygonOffset(0.5f * float(polygonOffset), 0.0f);
+    if (textured) setupTexture();
+    // Faces without colour values hide what lies behind them; a
+    // primitive's template takes its instance's colour instead.
+    if (!primitive) {
+        float bg[3] = {backgroundColour1[0], backgroundColour1[1], backgroundColour1[2]};
+        applyDeviceColour(bg, faceAlpha);
     }
     const float savedAlpha = alpha;
     alpha = faceAlpha;
-
-    // Colour-pick identifiers of the faces.
-    if (pickColours && pickMethod == 1) {
-        auto& bases = facePickBases_[primitive ? 1 : 0];
-        bases.emplace_back(currentObject, pickCounter);
-    }
 
     const bool hasFaceValues = f.faceColours != nullptr;
     const bool smooth = f.smooth && f.faceNormals && f.vertexFaceStart && f.vertexFaces;
     glShadeModel(smooth ? GL_SMOOTH : GL_FLAT);
 
     auto faceColour = [&](const FaceWalker& w, int face) {
-        if (pickColours) {
-            float rgb[3] = {0, 0, 0};
-            if (pickMethod == 1) {
-                allocatePickId();
-                std::copy(pickColour, pickColour + 3, rgb);
-            } else if (pickMethod == 4) {
-                std::copy(pickColour, pickColour + 3, rgb);
-            }
-            applyDeviceColour(rgb, 1.0f);
-            return;
-        }
-        if (colourPickMode) {
-            const float black[3] = {0, 0, 0};
-            applyDeviceColour(black, 1.0f);
-            return;
-        }
         if (f.faceColour >= 0.0f) {
             setColourValue(f.faceColour);
         } else if (hasFaceValues && f.faceColours[face] >= 0.0f) {
@@ -160,8 +357,7 @@ void GraphicsOGL::emitFacesGL(const FaceSet& f, bool primitive) {
             if (n > 0) setColourValue(float(sum / n));
         }
     };
-    const bool perVertexColour = !pickColours && !colourPickMode && f.faceColour < 0.0f && !hasFaceValues &&
-                                 f.vertexColour < 0.0f && f.vertexColours;
+    const bool perVertexColour = f.faceColour < 0.0f && !hasFaceValues && f.vertexColour < 0.0f && f.vertexColours;
     const int backdropH =
         backdrop ? std::max(1, int(std::sqrt(double(f.numFaces) / 2.0) + 0.5)) : 1;
     const int backdropL = backdrop && texture->kind == TEXTURE_BACKDROP_ROTATING ? 2 * backdropH : backdropH;
@@ -170,7 +366,7 @@ void GraphicsOGL::emitFacesGL(const FaceSet& f, bool primitive) {
             float n[3];
             smoothNormal(v, face, f.faceNormals, f.vertexFaceStart, f.vertexFaces, creaseThreshold, n);
             glNormal3fv(n);
-            if (perVertexColour && !pickColours) setColourValue(f.vertexColours[v]);
+            if (perVertexColour) setColourValue(f.vertexColours[v]);
         }
         if (backdrop)
             glTexCoord2f(float(v % (backdropL + 1)) / float(backdropL), float(v / (backdropL + 1)) / float(backdropH));
@@ -214,15 +410,13 @@ void GraphicsOGL::emitFacesGL(const FaceSet& f, bool primitive) {
     }
     closeBatch();
     alpha = savedAlpha;
-    if (!colourPickMode) {
-        glDisable(GL_POLYGON_OFFSET_FILL);
-        if (faceAlpha < 1.0f) glDisable(GL_BLEND);
-        if (textured) {
-            glDisable(GL_TEXTURE_GEN_S);
-            glDisable(GL_TEXTURE_GEN_T);
-        }
-        if (normalsMode != 0) drawNormals(f);
+    glDisable(GL_POLYGON_OFFSET_FILL);
+    if (faceAlpha < 1.0f) glDisable(GL_BLEND);
+    if (textured) {
+        glDisable(GL_TEXTURE_GEN_S);
+        glDisable(GL_TEXTURE_GEN_T);
     }
+    if (normalsMode != 0) drawNormals(f);
     glShadeModel(GL_SMOOTH);
 }
 
@@ -494,8 +688,19 @@ void GraphicsOGL::callListOf(int category, const std::function<void()>* drawDire
     glPushName(GLuint(currentObject));
     drawItems();
     glPopName();
-    if (colourPickMode && pickable && facesKind) {
-        // Edges count as no item: over-draw them in black.
+    if (colourPickMode && pickable && facesKind && drawDirect) {
+        // Edges count as no item: over-draw them in black.  They take no
+        // identifiers (the resting pick method) and are drawn as lines.
+        const int method = pickMethod;
+        pickMethod = 5;
+        pickEdgePass_ = true;
+        glLineWidth(1.0f);
+        (*drawDirect)();
+        pickEdgePass_ = false;
+        pickMethod = method;
+    } else if (colourPickMode && pickable && facesKind) {
+        // The list carries its own colours: lighting with a black material
+        // makes them black.
         const GLfloat black[4] = {0, 0, 0, 1};
         glEnable(GL_LIGHTING);
         glDisable(GL_COLOR_MATERIAL);
@@ -503,15 +708,7 @@ void GraphicsOGL::callListOf(int category, const std::function<void()>* drawDire
         glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);
         glLineWidth(1.0f);
         glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-        if (drawDirect) {
-            // The edges are black and take no identifiers: resting pick method.
-            const int method = pickMethod;
-            pickMethod = 5;
-            (*drawDirect)();
-            pickMethod = method;
-        } else {
-            glCallList(id);
-        }
+        glCallList(id);
         glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
         glDisable(GL_LIGHTING);
         const GLfloat ambient[4] = {0.3f, 0.3f, 0.3f, 1}, white[4] = {1, 1, 1, 1};

@@ -60,16 +60,14 @@ void GraphicsOGL::readIdentifiers(const std::vector<unsigned char>& mask, const 
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(rect[0], rect[1], w, h, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
     PickIdSet& set = pickIds;
-    set.present.assign(size_t(kPickIdLimit), 0);
-    set.count = 0;
+    set.reset();
     auto idAt = [&](size_t i) { return (int(rgb[3 * i]) << 16) | (int(rgb[3 * i + 1]) << 8) | int(rgb[3 * i + 2]); };
     const size_t n = size_t(w) * size_t(h);
     for (size_t i = 0; i < n; ++i) {
         if (!mask[i]) continue;
         const int id = idAt(i);
         if (id == 0 || set.present[size_t(id)]) continue;
-        set.present[size_t(id)] = 1;
-        ++set.count;
+        set.add(id);
     }
     if (onlyInside)
         for (size_t i = 0; i < n; ++i) {
@@ -88,27 +86,30 @@ void GraphicsOGL::pickRectangle(int x0, int y0, int x1, int y1, bool onlyInside)
     if (!glReady() || windowWidth <= 0 || windowHeight <= 0) return;
     if (x0 > x1) std::swap(x0, x1);
     if (y0 > y1) std::swap(y0, y1);
-    x0 = std::clamp(x0, 0, windowWidth - 1), x1 = std::clamp(x1, 0, windowWidth - 1);
-    y0 = std::clamp(y0, 0, windowHeight - 1), y1 = std::clamp(y1, 0, windowHeight - 1);
     GLint vp[4];
     glGetIntegerv(GL_VIEWPORT, vp);
     if (vp[2] <= 0 || vp[3] <= 0) return;
-    // The mask is the rectangle within the GL viewport.
-    std::vector<unsigned char> mask(size_t(vp[2]) * size_t(vp[3]), 0);
-    bool any = false;
-    for (int y = std::max(y0, vp[1]); y <= std::min(y1, vp[1] + vp[3] - 1); ++y)
-        for (int x = std::max(x0, vp[0]); x <= std::min(x1, vp[0] + vp[2] - 1); ++x) {
-            mask[size_t(y - vp[1]) * size_t(vp[2]) + size_t(x - vp[0])] = 1;
-            any = true;
-        }
-    if (!any) {
-        pickIds.present.clear();
-        pickIds.count = 0;
+    // The rectangle within the GL viewport and the window.
+    const int l = std::max({x0, int(vp[0]), 0}), r = std::min({x1, vp[0] + vp[2] - 1, windowWidth - 1});
+    const int b = std::max({y0, int(vp[1]), 0}), t = std::min({y1, vp[1] + vp[3] - 1, windowHeight - 1});
+    if (l > r || b > t) {
+        pickIds.reset();
         clearPickHits();
         return;
     }
+    if (!onlyInside) {
+        // Only the pixels under the rectangle matter.
+        const int rect[4] = {l, b, r - l + 1, t - b + 1};
+        readIdentifiers(std::vector<unsigned char>(size_t(rect[2]) * size_t(rect[3]), 1), rect, false);
+        return;
+    }
+    // What shows outside the rectangle rules items out: read the whole viewport.
+    std::vector<unsigned char> mask(size_t(vp[2]) * size_t(vp[3]), 0);
+    for (int y = b; y <= t; ++y)
+        std::fill_n(mask.begin() + std::ptrdiff_t(size_t(y - vp[1]) * size_t(vp[2]) + size_t(l - vp[0])), r - l + 1,
+                    static_cast<unsigned char>(1));
     const int rect[4] = {vp[0], vp[1], vp[2], vp[3]};
-    readIdentifiers(mask, rect, onlyInside);
+    readIdentifiers(mask, rect, true);
 }
 
 void GraphicsOGL::pickPolygon(int count, const int* points, bool onlyInside) {
@@ -116,11 +117,28 @@ void GraphicsOGL::pickPolygon(int count, const int* points, bool onlyInside) {
     GLint vp[4];
     glGetIntegerv(GL_VIEWPORT, vp);
     if (vp[2] <= 0 || vp[3] <= 0) return;
+    // Without the inside rule only the polygon's bounding box is read.
+    int rect[4] = {vp[0], vp[1], vp[2], vp[3]};
+    if (!onlyInside) {
+        int x0 = points[0], x1 = points[0], y0 = points[1], y1 = points[1];
+        for (int i = 1; i < count; ++i) {
+            x0 = std::min(x0, points[2 * i]), x1 = std::max(x1, points[2 * i]);
+            y0 = std::min(y0, points[2 * i + 1]), y1 = std::max(y1, points[2 * i + 1]);
+        }
+        x0 = std::max(x0, int(vp[0])), x1 = std::min(x1, vp[0] + vp[2] - 1);
+        y0 = std::max(y0, int(vp[1])), y1 = std::min(y1, vp[1] + vp[3] - 1);
+        if (x0 > x1 || y0 > y1) {
+            pickIds.reset();
+            clearPickHits();
+            return;
+        }
+        rect[0] = x0, rect[1] = y0, rect[2] = x1 - x0 + 1, rect[3] = y1 - y0 + 1;
+    }
     // Pixel centres inside the polygon (even-odd rule) form the mask.
-    std::vector<unsigned char> mask(size_t(vp[2]) * size_t(vp[3]), 0);
+    std::vector<unsigned char> mask(size_t(rect[2]) * size_t(rect[3]), 0);
     std::vector<double> crossings;
-    for (int row = 0; row < vp[3]; ++row) {
-        const double y = vp[1] + row + 0.5;
+    for (int row = 0; row < rect[3]; ++row) {
+        const double y = rect[1] + row + 0.5;
         crossings.clear();
         for (int i = 0; i < count; ++i) {
             const int j = (i + 1) % count;
@@ -130,12 +148,11 @@ void GraphicsOGL::pickPolygon(int count, const int* points, bool onlyInside) {
         }
         std::sort(crossings.begin(), crossings.end());
         for (size_t k = 0; k + 1 < crossings.size(); k += 2)
-            for (int col = 0; col < vp[2]; ++col) {
-                const double x = vp[0] + col + 0.5;
-                if (x >= crossings[k] && x < crossings[k + 1]) mask[size_t(row) * size_t(vp[2]) + size_t(col)] = 1;
+            for (int col = 0; col < rect[2]; ++col) {
+                const double x = rect[0] + col + 0.5;
+                if (x >= crossings[k] && x < crossings[k + 1]) mask[size_t(row) * size_t(rect[2]) + size_t(col)] = 1;
             }
     }
-    const int rect[4] = {vp[0], vp[1], vp[2], vp[3]};
     readIdentifiers(mask, rect, onlyInside);
 }
 

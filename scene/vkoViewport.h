@@ -11,6 +11,24 @@ class vkoGraphicObj;
 class Transform;
 class Graphics;
 
+// The redraw mark of a viewport: reads as the 0 / 1 flag, and counts how
+// often it was set, so that code can tell whether anything marked the
+// viewport since a given moment.
+class RedrawMark {
+public:
+    RedrawMark& operator=(int value) {
+        value_ = value ? 1 : 0;
+        if (value) ++settings_;
+        return *this;
+    }
+    operator int() const { return value_; }
+    unsigned settings() const { return settings_; }
+
+private:
+    unsigned char value_ = 0;
+    unsigned settings_ = 0;
+};
+
 class vkoViewport {
 public:
     static constexpr int kUndoSlots = 50;
@@ -32,7 +50,7 @@ public:
     unsigned char isBorderVisibleFlag = 0;
     unsigned char isOrthographic = 1;
     unsigned char isRotationEnabled = 1;
-    unsigned char needsRedraw = 0;
+    RedrawMark needsRedraw;
     unsigned char sparse = 0;
     unsigned char selectionPass = 0;
     unsigned char colourPickPass = 0;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Memory.h"
 #include "platform/LowLevelFile.h"
 #include "platform/MessageSink.h"
 #include "viewer/ViewerExports.h"
@@ -135,6 +136,9 @@ std::string AppendedSceneMarkerForTools() { return AppendedSceneMarker(); }
 }  // namespace viewerstart
 
 vkoViewer* CreateViewer(QWidget* parent, bool noWindow, bool standAlone, const char* args) {
+    // The stand-alone program owns its process: it keeps freed memory.  A
+    // host application decides that for itself.
+    if (standAlone) platform::RetainFreedMemory();
     bool tooLong = false;
     std::vector<std::string> words = viewerstart::SplitArguments(args ? args : "", tooLong);
     if (tooLong) {

@@ -316,6 +316,10 @@ public:
     int interpreterPickMode = 5;  // the viewer's pickMode takes it only during a pick
     int savedPickMode = 5;
     bool objectMoved = false;
+    // The viewport whose view a zoom or pick box pushed while the window
+    // showed the scene as it stood, and its mark count after the push.
+    vkoViewport* boxPushedViewport = nullptr;
+    unsigned boxPushedMarks = 0;
     bool pickInsideOnly = false;
     float floodAngle = 75.0f;  // degrees
     // Clicks and drags: a press becomes a drag once the pointer has moved
@@ -390,6 +394,8 @@ private:
     bool SurfacePointNear(int x0, int y0, int x1, int y1, float point[3]);
     void PickSelect(int x0, int y0, int x1, int y1);
     void PickSelectAround(VWindow* w);  // 5 x 5 pixels around the pointer
+    void PickSelectIn(int x0, int y0, int x1, int y1, bool keepFrame);
+    bool FrameIsCurrent() const;  // the window shows every viewport as it stands
     void PickColour(const int* rectangle, int count, const int* points);
     void PointPickWithCallback(VWindow* w, PickCallback callback);
     void ReportPick(int type);

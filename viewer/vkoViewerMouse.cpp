@@ -280,7 +280,12 @@ void vkoViewer::ClampToActive(VWindow* w, int& x, int& y) const {
 
 void vkoViewer::ZoomBoxBegin(VWindow* w) {
     interacting = true;
+    // The push marks the viewport although nothing on it changes; a pick at
+    // the end of the box may still count on the picture in the window.
+    const bool current = FrameIsCurrent();
     TransformView(5, 0, 0, 0, 0, false);
+    boxPushedViewport = current ? currentViewport : nullptr;
+    boxPushedMarks = currentViewport ? currentViewport->needsRedraw.settings() : 0;
     if (renderer) renderer->rubberBand(1, w->pointerX, w->pointerY);
 }
 
@@ -293,6 +298,7 @@ void vkoViewer::ZoomBoxUpdate(VWindow* w) {
 }
 
 void vkoViewer::ZoomBoxEnd(VWindow* w) {
+    boxPushedViewport = nullptr;
     if (renderer) renderer->rubberBand(2, 0, 0);
     interacting = false;
     int x, y;

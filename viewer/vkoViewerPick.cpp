@@ -34,8 +34,26 @@ void vkoViewer::InstallPickConverter() {
     };
 }
 
-void vkoViewer::PickSelect(int x0, int y0, int x1, int y1) {
+void vkoViewer::PickSelect(int x0, int y0, int x1, int y1) { PickSelectIn(x0, y0, x1, y1, false); }
+
+bool vkoViewer::FrameIsCurrent() const {
+    if (!glWindow || !renderer || drawingSuspended || !currentViewport) return false;
+    for (const vkoViewport* v : viewports) {
+        if (!v->needsRedraw || !v->isVisibleFlag || v->width == 0.0f || v->height == 0.0f) continue;
+        if (v == boxPushedViewport && v->needsRedraw.settings() == boxPushedMarks) continue;
+        return false;
+    }
+    return true;
+}
+
+void vkoViewer::PickSelectIn(int x0, int y0, int x1, int y1, bool keepFrame) {
     if (!renderer || !currentViewport) return;
+    // An object pick leaves the colour buffer alone (the selection pass
+    // draws nothing, the depth pass only writes depth under the pick
+    // rectangle), so when the window already shows the scene as it stands
+    // the frame that follows a pick would only draw the same picture again.
+    // Box picks still redraw: the rubber band has to go.
+    keepFrame = keepFrame && interpreterPickMode != 0 && FrameIsCurrent();
     if (interpreterPickMode == 0) {
         // The lists are built again with the face and vertex names.
         ResetRenderer(false);
@@ -44,7 +62,7 @@ void vkoViewer::PickSelect(int x0, int y0, int x1, int y1) {
         // list call carries: rebuilding a large scene's lists here would
         // cost many frames.
         pickPointValid = false;
-        RefreshAll(false, false);
+        if (!keepFrame) RefreshAll(false, false);
     }
     pickMode = interpreterPickMode;
     renderer->pickRect[0] = std::min(x0, x1);
@@ -54,13 +72,13 @@ void vkoViewer::PickSelect(int x0, int y0, int x1, int y1) {
     currentViewport->needsRedraw = 1;
     Redraw();
     pickMode = 5;
-    currentViewport->needsRedraw = 1;
-    Redraw();
+    currentViewport->needsRedraw = keepFrame ? 0 : 1;
+    if (!keepFrame) Redraw();
     currentViewport->selectionPass = 0;
 }
 
 void vkoViewer::PickSelectAround(VWindow* w) {
-    PickSelect(w->pointerX - 2, w->pointerY - 2, w->pointerX + 2, w->pointerY + 2);
+    PickSelectIn(w->pointerX - 2, w->pointerY - 2, w->pointerX + 2, w->pointerY + 2, true);
 }
 
 void vkoViewer::PickColour(const int* rectangle, int count, const int* points) {
@@ -68,20 +86,45 @@ void vkoViewer::PickColour(const int* rectangle, int count, const int* points) {
     // Without this an empty lasso or box would report the previous pick.
     renderer->clearPickHits();
     InstallPickConverter();
+    // Unless items showing outside the region are ruled out, only the
+    // region's pixels are read: the pick draw is kept to them and, when the
+    // window showed the scene as it stands, so is the repair after it.
+    const bool onlyInside = rectangle ? rectangle[4] != 0 : pickInsideOnly;
+    const bool frameWasCurrent = FrameIsCurrent();
+    if (!onlyInside && (rectangle || count > 0)) {
+        int box[4];
+        if (rectangle) {
+            box[0] = std::min(rectangle[0], rectangle[2]), box[2] = std::max(rectangle[0], rectangle[2]);
+            box[1] = std::min(rectangle[1], rectangle[3]), box[3] = std::max(rectangle[1], rectangle[3]);
+        } else {
+            box[0] = box[2] = points[0], box[1] = box[3] = points[1];
+            for (int i = 1; i < count; ++i) {
+                box[0] = std::min(box[0], points[2 * i]), box[2] = std::max(box[2], points[2 * i]);
+                box[1] = std::min(box[1], points[2 * i + 1]), box[3] = std::max(box[3], points[2 * i + 1]);
+            }
+        }
+        // A margin for the rubber band and the lasso's wide line.
+        constexpr int kMargin = 3;
+        renderer->frameClip[0] = box[0] - kMargin, renderer->frameClip[1] = box[1] - kMargin;
+        renderer->frameClip[2] = box[2] + kMargin, renderer->frameClip[3] = box[3] + kMargin;
+        renderer->frameClipOn = true;
+    }
     RefreshTexts(false);
     pickMode = interpreterPickMode;
     currentViewport->needsRedraw = 1;
     Redraw();
     if (rectangle)
-        renderer->pickRectangle(rectangle[0], rectangle[1], rectangle[2], rectangle[3], rectangle[4] != 0);
+        renderer->pickRectangle(rectangle[0], rectangle[1], rectangle[2], rectangle[3], onlyInside);
     else
-        renderer->pickPolygon(count, points, pickInsideOnly);
+        renderer->pickPolygon(count, points, onlyInside);
     RefreshTexts(false);
     pickMode = 5;
     // The pick draw went straight to the back buffer; the lists were not
     // touched, so the next frame only has to cover the identifier colours.
+    if (!frameWasCurrent) renderer->frameClipOn = false;
     currentViewport->needsRedraw = 1;
     Redraw();
+    renderer->frameClipOn = false;
 }
 
 void vkoViewer::PointPickWithCallback(VWindow* w, PickCallback callback) {
@@ -168,6 +211,10 @@ void vkoViewer::HoverPickAction(VWindow* w) {
 }
 
 void vkoViewer::RectanglePick(VWindow* w, int reportType) {
+    struct Forget {
+        vkoViewport*& pushed;
+        ~Forget() { pushed = nullptr; }
+    } forget{boxPushedViewport};
     if (renderer) renderer->rubberBand(2, 0, 0);
     interacting = false;
     int x, y;

@@ -635,6 +635,94 @@ TEST_F(OglScene, ColourPickFindsFacesUnderARectangleAndInsideOnly) {
     EXPECT_TRUE(r->hits().empty());
 }
 
+// A colour-pick draw kept to a region leaves out faces and edges that
+// cannot reach it, faces that cover no pixel centre, and the second copy of
+// shared edges.  None of that may change a pixel of the region: compare it
+// with the whole draw of the same mesh without those savings.
+TEST_F(OglScene, ColourPickOfARegionMatchesTheWholeDraw) {
+    // A jittered grid finer than the pixels in its lower half, with a bad
+    // face in the middle of the list and a few quads and a pentagon.
+    vkoGraphicObj* o = addObject("fine");
+    const int n = 41;
+    std::vector<float> v;
+    unsigned seed = 7;
+    auto jitter = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return (float((seed >> 8) & 1023) / 1023.0f - 0.5f) * 0.004f;
+    };
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            const float t = float(j) / (n - 1);
+            // Rows bunch up towards the bottom: triangles there are far
+            // below a pixel, at the top a few pixels across.
+            v.insert(v.end(), {-1.0f + 2.0f * i / (n - 1) + jitter(), 0.0f, -1.0f + 2.0f * t * t + jitter()});
+        }
+    std::vector<int> f;
+    int faces = 0;
+    size_t damaged = 0;
+    for (int j = 0; j + 1 < n; ++j)
+        for (int i = 0; i + 1 < n; ++i) {
+            const int a = j * n + i, b = a + 1, c = a + n + 1, d = a + n;
+            if (j == 30 && i == 20) damaged = f.size() + 3;
+            if (j % 12 == 10 && i % 7 == 0) {
+                f.insert(f.end(), {4, a, b, c, d});
+                ++faces;
+            } else {
+                f.insert(f.end(), {3, a, b, c, 3, a, c, d});
+                faces += 2;
+            }
+        }
+    const int base = int(v.size() / 3);
+    v.insert(v.end(), {0.2f, -0.1f, 0.3f, 0.5f, -0.1f, 0.35f, 0.55f, -0.1f, 0.6f, 0.35f, -0.1f, 0.75f, 0.15f, -0.1f, 0.55f});
+    f.insert(f.end(), {5, base, base + 1, base + 2, base + 3, base + 4});
+    ++faces;
+    ASSERT_TRUE(o->appendMesh(int(v.size() / 3), v.data(), 0, nullptr, faces, int(f.size()), f.data()));
+    finishMesh(o);
+    ASSERT_EQ(o->data->numFaces, faces);
+    // A damaged index (no loader lets one through): that face is not drawn.
+    o->data->faceEntries[damaged] = 999999;
+    o->faces = true;
+    o->lines = false;
+    o->smoothFaces = false;
+    fit();
+
+    auto pickImage = [&](bool clip) {
+        r->pickMethod = 1;
+        viewer->pickMode = 1;
+        r->frameClipOn = clip;
+        r->frameClip[0] = 37, r->frameClip[1] = 5, r->frameClip[2] = 101, r->frameClip[3] = 83;
+        o->markAllDirty();
+        viewport->colourPickPass = 1;
+        viewport->needsRedraw = 1;
+        EXPECT_TRUE(viewport->draw(r.get(), false));
+        viewport->colourPickPass = 0;
+        r->colourPickMode = false;
+        r->frameClipOn = false;
+        viewer->pickMode = 5;
+        glFinish();
+        std::vector<unsigned char> px(size_t(101 - 37 + 1) * size_t(83 - 5 + 1) * 3);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(37, 5, 101 - 37 + 1, 83 - 5 + 1, GL_RGB, GL_UNSIGNED_BYTE, px.data());
+        return px;
+    };
+    const std::vector<unsigned char> region = pickImage(true);
+    // The reference: the whole window, and no adjacency, so every edge is
+    // drawn from both of its faces.
+    o->data->vertexFaceStart.clear();
+    o->data->vertexFaces.clear();
+    const std::vector<unsigned char> whole = pickImage(false);
+    size_t differing = 0, identified = 0, black = 0;
+    for (size_t i = 0; i < region.size(); i += 3) {
+        if (!std::equal(region.begin() + std::ptrdiff_t(i), region.begin() + std::ptrdiff_t(i + 3), whole.begin() + std::ptrdiff_t(i)))
+            ++differing;
+        (region[i] | region[i + 1] | region[i + 2]) ? ++identified : ++black;
+    }
+    EXPECT_EQ(differing, 0u);
+    // Both kinds of pixel are in the region: faces and edges or background.
+    EXPECT_GT(identified, 100u);
+    EXPECT_GT(black, 100u);
+}
+
 TEST_F(OglScene, DepthPicksFindTheSurfaceAndNotTheBackground) {
     addQuads("wall", {{-1, -1, 1, 1}}, 0);
     fit();

@@ -616,6 +616,56 @@ TEST_F(MousePickTest, RectanglePickReportsTheFacesItTouchesOrHolds) {
     EXPECT_LT(px[1], 50);
 }
 
+// Picks draw passes the user never sees: afterwards the window must show
+// exactly what a full frame shows, whether the pick redrew only what it
+// touched or nothing at all.
+TEST_F(MousePickTest, PicksLeaveThePictureAFullFrameDraws) {
+    vkoGraphicObj* o = addGrid("grid");
+    o->data->colourMap = std::make_unique<ColourMapRecord>();
+    o->data->colourMap->setSingle(0.2f, 0.6f, 0.9f);
+    o->data->faceColour = 0.0f;
+    o->lines = true;
+    draw();
+    auto grab = [&] {
+        int w = 0, h = 0;
+        viewer->glWindow->makeDrawingCurrent();
+        return viewer->renderer->grabImage(&w, &h);
+    };
+    const auto frame = grab();
+    ASSERT_FALSE(frame.empty());
+
+    // A point pick on an up-to-date window.
+    const QPoint p = pixelOf(0.35f, 0.6f, 0.0f);
+    send(QEvent::MouseButtonDblClick, p, Qt::RightButton, Qt::RightButton, Qt::ShiftModifier | Qt::ControlModifier);
+    ASSERT_EQ(notes.points.size(), 1u);
+    EXPECT_TRUE(notes.points[0].first) << "the depth pass found the surface";
+    EXPECT_TRUE(grab() == frame) << "point pick changed the picture";
+
+    // Rectangle picks, touching and inside-only: the box's pixels are
+    // drawn again and the rubber band is gone.
+    viewer->SetPickMode(1, false, 75.0f);
+    const QPoint a = pixelOf(-0.6f, -0.3f, 0), b = pixelOf(0.4f, 0.8f, 0);
+    for (int code : {16, 22}) {
+        notes.clear();
+        ASSERT_TRUE(viewer->SetMouseFunction(VWindow::kLeft, 0, code));
+        dragTo(a, b, Qt::LeftButton);
+        ASSERT_EQ(notes.objects.size(), 1u);
+        EXPECT_FALSE(notes.objects[0].empty());
+        EXPECT_FALSE(viewer->renderer->frameClipOn);
+        EXPECT_TRUE(grab() == frame) << "rectangle pick " << code << " left pick colours or the band";
+    }
+
+    // A change waiting to be drawn: the frame after the pick shows it.
+    o->data->colourMap->setSingle(0.9f, 0.1f, 0.1f);
+    viewer->RefreshGraphic(o, false, false);
+    o->markAllDirty();
+    send(QEvent::MouseButtonDblClick, p, Qt::RightButton, Qt::RightButton, Qt::ShiftModifier | Qt::ControlModifier);
+    const auto after = grab();
+    draw();
+    EXPECT_TRUE(after == grab()) << "the pending change was not drawn after the pick";
+    EXPECT_FALSE(after == frame);
+}
+
 TEST_F(MousePickTest, LassoPicksTheFacesInsideThePolygon) {
     vkoGraphicObj* o = addGrid("grid");
     viewer->SetPickMode(1, false, 75.0f);
