@@ -692,11 +692,16 @@ void GeometryLoader::FinishData(GraphicData& d, bool singleList) {
         d.texture->repeat = 1;
     }
     CheckLines(d);
-    CheckFaces(d);
-    if (!d.hasBackdrop()) {
+    if (d.hasBackdrop()) {
+        CheckFaces(d);
+    } else {
         d.computeBounds();
         AddInstanceBounds(d);
-        d.computeFaceNormals();
+        // The normals pass drops unreadable faces (and, silently, those
+        // without area) in the same sweep over the list.
+        if (!d.faceColours.empty() && d.faceColours.size() != size_t(d.numFaces)) d.faceColours.clear();
+        const long long unreadable = d.computeFaceNormals();
+        if (unreadable > 0) DroppedWarning("FACES", unreadable);
         d.buildAdjacency();
         if (d.primitive.present()) {
             MeshRecord& t = d.primitive.shape;

@@ -5,64 +5,148 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <memory>
 
 #include "link/LinkStream.h"
 
 namespace {
 
-constexpr size_t kFirstPiece = 64 * 1024;       // first piece of a payload
+constexpr size_t kPiece = 1024 * 1024;          // staging piece
+constexpr size_t kKeptPieces = 32;              // staging kept between payloads
 constexpr size_t kScratchLimit = 1024 * 1024;   // input buffer of a compressed payload
 
-// Next piece: at least kFirstPiece, at most what has arrived so far, so the
-// buffer never exceeds twice the received data.
-size_t NextPiece(size_t got, size_t total) { return std::min(total - got, std::max(kFirstPiece, got)); }
+// A payload is received into pieces of a staging area first and copied into
+// its destination only once it has all arrived: the destination is then
+// allocated once, at its true size, and never zero-filled, while a forged
+// count still costs no more memory than the bytes that really come.  The
+// pieces are kept for the next payload (up to kKeptPieces), so a steady
+// stream of loads does not keep touching fresh memory.
+class Staging {
+public:
+    unsigned char* piece(size_t i) {
+        while (pieces_.size() <= i) pieces_.emplace_back(new unsigned char[kPiece]);
+        return pieces_[i].get();
+    }
+    void trim() {
+        if (pieces_.size() > kKeptPieces) pieces_.resize(kKeptPieces);
+    }
 
+private:
+    std::vector<std::unique_ptr<unsigned char[]>> pieces_;
+};
+
+Staging& TheStaging() {
+    thread_local Staging staging;
+    return staging;
+}
+
+bool InflatePayload(int handle, size_t chunk, size_t total, Staging& staging);
+
+// 4-byte words of the wire in host order, read as T.
 template <typename T>
-bool InflatePayload(int handle, size_t chunk, size_t total, std::vector<T>& out);
+struct NetWords {
+    using iterator_category = std::random_access_iterator_tag;
+    using value_type = T;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const T*;
+    using reference = T;
+    const unsigned char* p;
+    T operator*() const {
+        uint32_t w;
+        std::memcpy(&w, p, 4);
+        w = __builtin_bswap32(w);
+        T t;
+        std::memcpy(&t, &w, 4);
+        return t;
+    }
+    NetWords& operator++() {
+        p += 4;
+        return *this;
+    }
+    NetWords operator++(int) {
+        NetWords old = *this;
+        p += 4;
+        return old;
+    }
+    NetWords& operator--() {
+        p -= 4;
+        return *this;
+    }
+    NetWords& operator+=(difference_type n) {
+        p += 4 * n;
+        return *this;
+    }
+    NetWords& operator-=(difference_type n) {
+        p -= 4 * n;
+        return *this;
+    }
+    NetWords operator+(difference_type n) const { return NetWords{p + 4 * n}; }
+    difference_type operator-(const NetWords& o) const { return (p - o.p) / 4; }
+    T operator[](difference_type n) const { return *(*this + n); }
+    bool operator==(const NetWords& o) const { return p == o.p; }
+    bool operator!=(const NetWords& o) const { return p != o.p; }
+    bool operator<(const NetWords& o) const { return p < o.p; }
+};
 
-// Reads one payload of `bytes` bytes straight into the destination's
-// storage (whole elements; bytes is a multiple of the element size).
+// Appends `total` staged bytes to out (whole elements of T), turning
+// network-order words into host order on the way when asked.
+template <typename T>
+void MoveStaged(Staging& staging, size_t total, std::vector<T>& out, bool netWords) {
+    out.reserve(total / sizeof(T));
+    for (size_t at = 0, i = 0; at < total; at += kPiece, ++i) {
+        const unsigned char* p = staging.piece(i);
+        const size_t n = std::min(kPiece, total - at);
+        if constexpr (sizeof(T) == 4) {
+            if (netWords) {
+                out.insert(out.end(), NetWords<T>{p}, NetWords<T>{p + n});
+                continue;
+            }
+        }
+        out.insert(out.end(), reinterpret_cast<const T*>(p), reinterpret_cast<const T*>(p + n));
+    }
+}
+
+// Reads one payload of `bytes` bytes into out (whole elements; bytes is a
+// multiple of the element size).
 template <typename T>
 bool ReadPayloadInto(LinkStream& stream, int64_t bytes, std::vector<T>& out, bool intBlock) {
+    // An int block's words arrive most significant byte first.
+    static_assert(kPiece % sizeof(T) == 0);
     out.clear();
     if (bytes < 0 || bytes > LinkArrayReader::kMaxBlockBytes || bytes % int64_t(sizeof(T)) != 0) return false;
     if (stream.ReadDataBlockHeader(int(bytes)) < 0) return false;
     const size_t total = size_t(bytes);
+    Staging& staging = TheStaging();
     bool ok = true;
     const int k = stream.compressBufferSize;
     if (k <= 0 || size_t(k) >= total) {
-        size_t got = 0;
-        while (ok && got < total) {
-            const size_t piece = NextPiece(got, total);
-            out.resize((got + piece) / sizeof(T));
-            ok = LinkStream::RawRead(stream.readHandle, reinterpret_cast<unsigned char*>(out.data()) + got, piece);
-            got += piece;
+        for (size_t got = 0, i = 0; ok && got < total; got += kPiece, ++i)
+            ok = LinkStream::RawRead(stream.readHandle, staging.piece(i), std::min(kPiece, total - got));
+    } else {
+        ok = InflatePayload(stream.readHandle, size_t(k), total, staging);
+    }
+    if (ok) {
+        try {
+            MoveStaged(staging, total, out, intBlock);
+        } catch (...) {
+            staging.trim();
+            out = {};
+            throw;
         }
     } else {
-        ok = InflatePayload(stream.readHandle, size_t(k), total, out);
-    }
-    if (!ok) {
         std::fprintf(stderr, intBlock ? "ERROR in ReadIntDataBlock: Reading data\n" : "ERROR in ReadDataBlock: Reading data\n");
-        out.clear();
-        out.shrink_to_fit();
+        out = {};
     }
+    staging.trim();
     return ok;
 }
 
-// Network order to host order, in place.
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the swap assumes a little-endian host");
-void SwapWords(uint32_t* words, size_t count) {
-    for (size_t i = 0; i < count; ++i) words[i] = __builtin_bswap32(words[i]);
-}
-
-uint32_t FromNet(const unsigned char* p) {
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the word order assumes a little-endian host");
 
 // One compressed transfer: a zlib stream received in chunks of exactly K
-// bytes, inflated into a destination that grows as output is produced.
-template <typename T>
-bool InflatePayload(int handle, size_t chunk, size_t total, std::vector<T>& out) {
+// bytes, inflated into the staging pieces as output is produced.
+bool InflatePayload(int handle, size_t chunk, size_t total, Staging& staging) {
     z_stream z{};
     if (inflateInit(&z) != Z_OK) return false;
     const size_t scratchSize = std::min(chunk, kScratchLimit);
@@ -78,18 +162,17 @@ bool InflatePayload(int handle, size_t chunk, size_t total, std::vector<T>& out)
         return true;
     };
     bool ok = true, ended = false;
-    size_t got = 0;
-    while (ok && got < total) {
-        const size_t piece = NextPiece(got, total);
-        out.resize((got + piece) / sizeof(T));
+    for (size_t got = 0, i = 0; ok && got < total; ++i) {
+        const size_t piece = std::min(kPiece, total - got);
+        unsigned char* to = staging.piece(i);
         size_t want = piece;
         while (ok && want > 0) {
             if (ended || (z.avail_in == 0 && !refill())) {
                 ok = false;
                 break;
             }
-            z.next_out = reinterpret_cast<unsigned char*>(out.data()) + got;
-            z.avail_out = uInt(std::min<size_t>(want, 1u << 30));
+            z.next_out = to + (piece - want);
+            z.avail_out = uInt(want);
             const uInt before = z.avail_out;
             const int r = inflate(&z, Z_NO_FLUSH);
             const size_t made = before - z.avail_out;
@@ -138,17 +221,13 @@ bool LinkArrayReader::ReadPayload(LinkStream& stream, int64_t bytes, std::vector
 
 bool LinkArrayReader::ReadInts(LinkStream& stream, int64_t count, std::vector<int32_t>& out) {
     out.clear();
-    if (count < 1 || count > kMaxBlockBytes / 4 || !ReadPayloadInto(stream, count * 4, out, true)) return false;
-    SwapWords(reinterpret_cast<uint32_t*>(out.data()), out.size());
-    return true;
+    return count >= 1 && count <= kMaxBlockBytes / 4 && ReadPayloadInto(stream, count * 4, out, true);
 }
 
 bool LinkArrayReader::ReadFloats(LinkStream& stream, int64_t count, std::vector<float>& out) {
     out.clear();
     static_assert(sizeof(float) == 4);
-    if (count < 1 || count > kMaxBlockBytes / 4 || !ReadPayloadInto(stream, count * 4, out, true)) return false;
-    SwapWords(reinterpret_cast<uint32_t*>(out.data()), out.size());
-    return true;
+    return count >= 1 && count <= kMaxBlockBytes / 4 && ReadPayloadInto(stream, count * 4, out, true);
 }
 
 bool LinkArrayReader::ReadBytes(LinkStream& stream, int64_t count, std::vector<unsigned char>& out) {

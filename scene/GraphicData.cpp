@@ -87,51 +87,78 @@ void GraphicData::computeBounds() {
     }
 }
 
+namespace {
+
+// Newell's normal of one face (indices in range), normalised; false for a
+// face that cannot be measured (fewer than three edges of non-zero length,
+// no area).  A triangle's sums reduce to the cross product of two
+// edges, computed directly.
+bool FaceNormal(const float* coords, const int* idx, int n, float out[3]) {
+    double nx = 0, ny = 0, nz = 0;
+    if (n == 3) {
+        const float* a = coords + 3 * size_t(idx[0]);
+        const float* b = coords + 3 * size_t(idx[1]);
+        const float* c = coords + 3 * size_t(idx[2]);
+        auto same = [](const float* p, const float* q) { return p[0] == q[0] && p[1] == q[1] && p[2] == q[2]; };
+        if (same(a, b) || same(b, c) || same(c, a)) return false;
+        const double ux = double(b[0]) - a[0], uy = double(b[1]) - a[1], uz = double(b[2]) - a[2];
+        const double vx = double(c[0]) - a[0], vy = double(c[1]) - a[1], vz = double(c[2]) - a[2];
+        nx = uy * vz - uz * vy;
+        ny = uz * vx - ux * vz;
+        nz = ux * vy - uy * vx;
+    } else {
+        int goodEdges = 0;
+        for (int k = 0; k < n; ++k) {
+            const float* b = coords + 3 * size_t(idx[k]);
+            const float* c = coords + 3 * size_t(idx[k + 1 == n ? 0 : k + 1]);
+            if (b[0] == c[0] && b[1] == c[1] && b[2] == c[2]) continue;
+            ++goodEdges;
+            nx -= double(c[1] - b[1]) * double(c[2] + b[2]);
+            ny -= double(c[2] - b[2]) * double(c[0] + b[0]);
+            nz -= double(c[0] - b[0]) * double(c[1] + b[1]);
+        }
+        if (goodEdges <= 2) return false;
+    }
+    const double len = std::sqrt(nx * nx + ny * ny + nz * nz);
+    if (!(len > 0) || !std::isfinite(len)) return false;
+    out[0] = float(nx / len);
+    out[1] = float(ny / len);
+    out[2] = float(nz / len);
+    return true;
+}
+
+}  // namespace
+
 void GraphicData::ComputeFaceNormals(const float* coords, int numVertices, std::vector<int>& faceEntries,
                                      int& numFaces, int& numFaceEntries, std::vector<float>& normals,
-                                     std::vector<float>* faceValues) {
+                                     std::vector<float>* faceValues, long long* unreadable) {
     const int entryCount = std::min<long long>(std::max(numFaceEntries, 0), (long long)faceEntries.size());
     const bool haveValues = faceValues && !faceValues->empty() && (long long)faceValues->size() == numFaces;
     normals.clear();
     if (numFaces > 0) normals.reserve(size_t(std::min(numFaces, entryCount)) * 3);
-    int read = 0, write = 0, kept = 0;
-    for (int f = 0; f < numFaces && read < entryCount; ++f) {
+    int read = 0, write = 0, kept = 0, f = 0;
+    long long outOfRange = 0;
+    for (; f < numFaces && read < entryCount; ++f) {
         const int n = faceEntries[read];
         // A count that runs past the list leaves nothing parseable behind it.
         if (n < 0 || (long long)read + 1 + n > entryCount) break;
         const int* idx = &faceEntries[read + 1];
         bool inRange = true;
-        for (int k = 0; k < n; ++k)
-            if (idx[k] < 0 || idx[k] >= numVertices) {
-                inRange = false;
-                break;
-            }
-        double nx = 0, ny = 0, nz = 0;
-        int goodEdges = 0;
-        if (inRange) {
-            for (int k = 0; k < n; ++k) {
-                const float* b = coords + 3 * size_t(idx[k]);
-                const float* c = coords + 3 * size_t(idx[(k + 1) % n]);
-                if (b[0] == c[0] && b[1] == c[1] && b[2] == c[2]) continue;
-                ++goodEdges;
-                nx -= double(c[1] - b[1]) * double(c[2] + b[2]);
-                ny -= double(c[2] - b[2]) * double(c[0] + b[0]);
-                nz -= double(c[0] - b[0]) * double(c[1] + b[1]);
-            }
-        }
-        const double len = std::sqrt(nx * nx + ny * ny + nz * nz);
-        if (inRange && goodEdges > 2 && len > 0 && std::isfinite(len)) {
-            normals.push_back(float(nx / len));
-            normals.push_back(float(ny / len));
-            normals.push_back(float(nz / len));
+        for (int k = 0; k < n; ++k) inRange = inRange && idx[k] >= 0 && idx[k] < numVertices;
+        if (!inRange) ++outOfRange;
+        float nrm[3];
+        if (inRange && coords && FaceNormal(coords, idx, n, nrm)) {
+            normals.insert(normals.end(), nrm, nrm + 3);
             // memmove semantics: write never passes read
-            for (int k = 0; k <= n; ++k) faceEntries[write + k] = faceEntries[read + k];
-            if (haveValues) (*faceValues)[kept] = (*faceValues)[f];
+            if (write != read)
+                for (int k = 0; k <= n; ++k) faceEntries[write + k] = faceEntries[read + k];
+            if (haveValues && kept != f) (*faceValues)[kept] = (*faceValues)[f];
             write += n + 1;
             ++kept;
         }
         read += n + 1;
     }
+    if (unreadable) *unreadable = outOfRange + (numFaces - f);
     numFaces = kept;
     numFaceEntries = write;
     faceEntries.resize(size_t(write));
@@ -147,7 +174,6 @@ void GraphicData::BuildAdjacency(int numVertices, const std::vector<int>& faceEn
     vertexFaceStart.clear();
     vertexFaces.clear();
     if (numVertices <= 0) return;
-    std::vector<int> count(size_t(numVertices), 0);
     const size_t entryCount = faceEntries.size();
     auto forEachCorner = [&](auto&& visit) {
         size_t pos = 0;
@@ -161,30 +187,34 @@ void GraphicData::BuildAdjacency(int numVertices, const std::vector<int>& faceEn
             pos += size_t(n) + 1;
         }
     };
-    forEachCorner([&](int v, int) { ++count[size_t(v)]; });
-    vertexFaceStart.resize(size_t(numVertices));
+    // The starts hold the counts first; each list's leading count is the
+    // fill position while the faces are entered.
+    vertexFaceStart.assign(size_t(numVertices), 0);
+    forEachCorner([&](int v, int) { ++vertexFaceStart[size_t(v)]; });
     size_t total = 0;
     for (int v = 0; v < numVertices; ++v) {
+        const size_t count = size_t(vertexFaceStart[size_t(v)]);
         vertexFaceStart[size_t(v)] = int(total);
-        total += size_t(count[size_t(v)]) + 1;
+        total += count + 1;
     }
     vertexFaces.assign(total, 0);
-    for (int v = 0; v < numVertices; ++v) vertexFaces[size_t(vertexFaceStart[size_t(v)])] = count[size_t(v)];
-    std::vector<int> fill(size_t(numVertices), 0);
     forEachCorner([&](int v, int f) {
-        vertexFaces[size_t(vertexFaceStart[size_t(v)]) + 1 + size_t(fill[size_t(v)]++)] = f;
+        int* list = &vertexFaces[size_t(vertexFaceStart[size_t(v)])];
+        list[++list[0]] = f;
     });
 }
 
-void GraphicData::computeFaceNormals() {
+long long GraphicData::computeFaceNormals() {
+    long long unreadable = 0;
     if (vertexCoords.size() != size_t(std::max(numVertices, 0)) * 3) {
         // Vertices missing: no face can be measured.
-        ComputeFaceNormals(nullptr, 0, faceEntries, numFaces, numFaceEntries, faceNormals, &faceColours);
+        ComputeFaceNormals(nullptr, 0, faceEntries, numFaces, numFaceEntries, faceNormals, &faceColours, &unreadable);
     } else {
         ComputeFaceNormals(vertexCoords.data(), numVertices, faceEntries, numFaces, numFaceEntries, faceNormals,
-                           &faceColours);
+                           &faceColours, &unreadable);
     }
     if (!faceColours.empty() && faceColours.size() != size_t(numFaces)) faceColours.clear();
+    return unreadable;
 }
 
 void GraphicData::buildAdjacency() {

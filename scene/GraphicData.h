@@ -206,7 +206,7 @@ public:
     void computeBounds();  // from vertexCoords; empty when there are none
     // Newell normals of the faces; drops faces with fewer than three
     // non-degenerate edges or a zero normal, compacting faceEntries in place.
-    void computeFaceNormals();
+    long long computeFaceNormals();  // the faces dropped as unreadable
     void buildAdjacency();
     // When the per-item values are all equal and no single value is set,
     // the single value takes it; a single value >= 0 drops the array.
@@ -232,9 +232,11 @@ public:
     // with an index outside 0..numVertices-1 or running past the entry list
     // is dropped instead of being read.  faceValues (per-face colours, may
     // be null or empty) is compacted with the faces so it stays aligned.
+    // unreadable (may be null) receives the number of faces dropped for an
+    // index out of range or for running past the entry list.
     static void ComputeFaceNormals(const float* coords, int numVertices, std::vector<int>& faceEntries,
                                    int& numFaces, int& numFaceEntries, std::vector<float>& normals,
-                                   std::vector<float>* faceValues = nullptr);
+                                   std::vector<float>* faceValues = nullptr, long long* unreadable = nullptr);
     static void BuildAdjacency(int numVertices, const std::vector<int>& faceEntries, int numFaces,
                                std::vector<int>& vertexFaceStart, std::vector<int>& vertexFaces);
 };
