@@ -149,8 +149,8 @@ void BM_LoadIntoObject(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_PlainReceive)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LoadIntoObject)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainReceive)->Iterations(12)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadIntoObject)->Iterations(12)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     // As in the stand-alone viewer: freed memory stays with the process, so

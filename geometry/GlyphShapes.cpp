@@ -88,22 +88,42 @@ void Cube(Builder& b) {
     b.face({0, 4, 7, 3});
 }
 
-// A small craft along +z: a nose, four elliptic body rings and a tail.
+// A face turned so that its normal points away from `from`.
+void FaceAwayFrom(Builder& b, std::vector<int> corners, const double from[3]) {
+    const std::vector<float>& v = b.m.vertexCoords;
+    double n[3] = {0, 0, 0}, c[3] = {0, 0, 0};
+    const size_t count = corners.size();
+    for (size_t k = 0; k < count; ++k) {
+        const float* p = &v[3 * size_t(corners[k])];
+        const float* q = &v[3 * size_t(corners[(k + 1) % count])];
+        n[0] += (double(p[1]) - q[1]) * (double(p[2]) + q[2]);
+        n[1] += (double(p[2]) - q[2]) * (double(p[0]) + q[0]);
+        n[2] += (double(p[0]) - q[0]) * (double(p[1]) + q[1]);
+        for (int a = 0; a < 3; ++a) c[a] += p[a] / double(count);
+    }
+    if (n[0] * (c[0] - from[0]) + n[1] * (c[1] - from[1]) + n[2] * (c[2] - from[2]) < 0)
+        std::reverse(corners.begin(), corners.end());
+    b.face(corners);
+}
+
+// A small craft along +z (30 vertices, 63 lines, 42 triangles and 2
+// quads): a nose, four body rings of five points and a tail, drooping wings
+// and a V tail.
 void Model50(Builder& b) {
-    const int n = 7;
-    const int nose = b.vertex(0, 0, 0.95);
+    const int n = 5;
+    const double axisY = 0.09;
+    const int nose = b.vertex(0, axisY, 0.95);
     static const double z[4] = {0.7, 0.45, 0.2, 0.0};
-    static const double size[4] = {0.45, 0.85, 1.0, 0.6};
+    static const double size[4] = {0.6, 1.0, 0.9, 0.55};
     int ring[4];
     for (int r = 0; r < 4; ++r) {
         for (int j = 0; j < n; ++j) {
             const double phi = -2.0 * kPi * j / n + kPi / 2;  // first point on top
-            const int v = b.vertex(0.2 * size[r] * std::cos(phi), 0.0917 * size[r] + 0.2833 * size[r] * std::sin(phi),
-                                   z[r]);
+            const int v = b.vertex(0.08 * size[r] * std::cos(phi), axisY + 0.09 * size[r] * std::sin(phi), z[r]);
             if (j == 0) ring[r] = v;
         }
     }
-    const int tail = b.vertex(0, 0, -0.05);
+    const int tail = b.vertex(0, axisY, -0.05);
     Cone(b, ring[0], n, nose);
     for (int r = 0; r + 1 < 4; ++r) {
         RingLines(b, ring[r], n);
@@ -111,6 +131,8 @@ void Model50(Builder& b) {
             const int u = ring[r] + j, un = ring[r] + (j + 1) % n;
             const int l = ring[r + 1] + j, ln = ring[r + 1] + (j + 1) % n;
             b.line(u, l);
+            // The diagonals along the underside are drawn as well.
+            if (j == 2 || j == 3) b.line(ln, u);
             b.face({ln, l, u});
             b.face({ln, u, un});
         }
@@ -119,6 +141,31 @@ void Model50(Builder& b) {
     for (int j = 0; j < n; ++j) {
         b.line(ring[3] + j, tail);
         b.face({tail, ring[3] + j, ring[3] + (j + 1) % n});
+    }
+    const double centre[3] = {0, axisY, 0.45};
+    // Wings from the body edge between the second and third rings (points
+    // 1 and 4 of a ring lie to the right and left), tips drooping.
+    for (int side = 0; side < 2; ++side) {
+        const int j = side == 0 ? 1 : 4;
+        const double x = side == 0 ? 0.2 : -0.2;
+        const int front = ring[1] + j, back = ring[2] + j;
+        const int tipFront = b.vertex(x, -0.1917, 0.4);
+        const int tipBack = b.vertex(x, -0.1917, 0.25);
+        b.line(front, tipFront);
+        b.line(tipFront, tipBack);
+        b.line(tipBack, back);
+        FaceAwayFrom(b, {front, tipFront, tipBack, back}, centre);
+    }
+    // A V tail on the last ring's upper side points.
+    for (int side = 0; side < 2; ++side) {
+        const int root = ring[3] + (side == 0 ? 1 : 4);
+        const double x = side == 0 ? 0.12 : -0.12;
+        const int top = b.vertex(x, 0.375, -0.05);
+        const int lead = b.vertex(x * 0.5, 0.25, 0.1);
+        b.line(root, top);
+        b.line(top, lead);
+        b.line(lead, root);
+        FaceAwayFrom(b, {root, top, lead}, centre);
     }
 }
 

@@ -43,7 +43,7 @@ TEST(GlyphShapes, SizesAndOrientation) {
         {3, 6 * 2 + 4 * k + 1, -1, 2 * k + 1 + 2 * 2 + 1, {0, 0, 0.7f}},
         {4, 4 * k + 1, 4 * k, 2 * k + 1, {0, 0, 0.1f}},
         {51, 13, 9, 8, {0, 0, 0}},
-        {50, 30, -1, -1, {0, 0.09f, 0.45f}},
+        {50, 30, 63, 44, {0, 0.09f, 0.45f}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.type);
@@ -62,6 +62,30 @@ TEST(GlyphShapes, SizesAndOrientation) {
         EXPECT_EQ(m.faceEntries.size(), size_t(m.numFaceEntries));
         for (int v : m.lineSegs) EXPECT_TRUE(v >= 0 && v < m.numVertices);
         if (row.type != 51) ExpectOutward(m, row.centre, "template");  // the dart is flat
+    }
+    {
+        // The craft: its extent, and 42 triangles with 2 quads.
+        MeshRecord m;
+        int stored = 0;
+        ASSERT_TRUE(GlyphShapes::Template(50, a, b, r, m, stored));
+        float lo[3] = {1e9f, 1e9f, 1e9f}, hi[3] = {-1e9f, -1e9f, -1e9f};
+        for (int i = 0; i < m.numVertices; ++i)
+            for (int c = 0; c < 3; ++c) {
+                lo[c] = std::min(lo[c], m.vertexCoords[size_t(3 * i + c)]);
+                hi[c] = std::max(hi[c], m.vertexCoords[size_t(3 * i + c)]);
+            }
+        EXPECT_NEAR(lo[0], -0.2f, 1e-6f);
+        EXPECT_NEAR(hi[0], 0.2f, 1e-6f);
+        EXPECT_NEAR(lo[1], -0.1917f, 1e-6f);
+        EXPECT_NEAR(hi[1], 0.375f, 1e-6f);
+        EXPECT_NEAR(lo[2], -0.05f, 1e-6f);
+        EXPECT_NEAR(hi[2], 0.95f, 1e-6f);
+        int triangles = 0, quads = 0, others = 0;
+        for (size_t pos = 0; pos < m.faceEntries.size(); pos += size_t(m.faceEntries[pos]) + 1)
+            ++(m.faceEntries[pos] == 3 ? triangles : m.faceEntries[pos] == 4 ? quads : others);
+        EXPECT_EQ(triangles, 42);
+        EXPECT_EQ(quads, 2);
+        EXPECT_EQ(others, 0);
     }
     MeshRecord none;
     int stored = 0;
