@@ -695,14 +695,12 @@ void GeometryLoader::FinishData(GraphicData& d, bool singleList) {
     if (d.hasBackdrop()) {
         CheckFaces(d);
     } else {
-        d.computeBounds();
-        AddInstanceBounds(d);
         // The normals pass drops unreadable faces (and, silently, those
         // without area) in the same sweep over the list.
         if (!d.faceColours.empty() && d.faceColours.size() != size_t(d.numFaces)) d.faceColours.clear();
-        const long long unreadable = d.computeFaceNormals();
+        const long long unreadable = d.computeNormalsAndAdjacency(true);
         if (unreadable > 0) DroppedWarning("FACES", unreadable);
-        d.buildAdjacency();
+        AddInstanceBounds(d);
         if (d.primitive.present()) {
             MeshRecord& t = d.primitive.shape;
             GraphicData::ComputeFaceNormals(t.vertexCoords.data(), t.numVertices, t.faceEntries, t.numFaces,

@@ -2,6 +2,8 @@
 
 #include <QThread>
 #include <cmath>
+#include <system_error>
+#include <thread>
 
 // ---------------------------------------------------------------- colour map
 
@@ -89,11 +91,14 @@ void GraphicData::computeBounds() {
 
 namespace {
 
+// From this many faces on, normals and adjacency are made side by side.
+constexpr int kParallelFaces = 50000;
+
 // Newell's normal of one face (indices in range), normalised; false for a
 // face that cannot be measured (fewer than three edges of non-zero length,
 // no area).  A triangle's sums reduce to the cross product of two
 // edges, computed directly.
-bool FaceNormal(const float* coords, const int* idx, int n, float out[3]) {
+inline bool FaceNormal(const float* coords, const int* idx, int n, float out[3]) {
     double nx = 0, ny = 0, nz = 0;
     if (n == 3) {
         const float* a = coords + 3 * size_t(idx[0]);
@@ -121,13 +126,44 @@ bool FaceNormal(const float* coords, const int* idx, int n, float out[3]) {
     }
     const double len = std::sqrt(nx * nx + ny * ny + nz * nz);
     if (!(len > 0) || !std::isfinite(len)) return false;
-    out[0] = float(nx / len);
-    out[1] = float(ny / len);
-    out[2] = float(nz / len);
+    const double inverse = 1.0 / len;
+    out[0] = float(nx * inverse);
+    out[1] = float(ny * inverse);
+    out[2] = float(nz * inverse);
     return true;
 }
 
 }  // namespace
+
+bool GraphicData::MeasureFaces(const float* coords, int numVertices, const std::vector<int>& faceEntries,
+                               int numFaces, int numFaceEntries, std::vector<float>& normals) {
+    normals.clear();
+    const long long entryCount = std::min<long long>(std::max(numFaceEntries, 0), (long long)faceEntries.size());
+    if (numFaces <= 0 || !coords) return false;
+    normals.reserve(size_t(std::min<long long>(numFaces, entryCount)) * 3);
+    const unsigned limit = unsigned(std::max(numVertices, 0));
+    // Normals go out a batch at a time.
+    constexpr int kBatch = 512;
+    float batch[3 * kBatch];
+    int inBatch = 0;
+    long long read = 0;
+    for (int f = 0; f < numFaces; ++f) {
+        if (read >= entryCount) return false;
+        const int n = faceEntries[size_t(read)];
+        if (n < 0 || read + 1 + n > entryCount) return false;
+        const int* idx = &faceEntries[size_t(read) + 1];
+        for (int k = 0; k < n; ++k)
+            if (unsigned(idx[k]) >= limit) return false;
+        if (!FaceNormal(coords, idx, n, batch + 3 * inBatch)) return false;
+        if (++inBatch == kBatch) {
+            normals.insert(normals.end(), batch, batch + 3 * kBatch);
+            inBatch = 0;
+        }
+        read += n + 1;
+    }
+    normals.insert(normals.end(), batch, batch + 3 * inBatch);
+    return read == entryCount;
+}
 
 void GraphicData::ComputeFaceNormals(const float* coords, int numVertices, std::vector<int>& faceEntries,
                                      int& numFaces, int& numFaceEntries, std::vector<float>& normals,
@@ -144,7 +180,13 @@ void GraphicData::ComputeFaceNormals(const float* coords, int numVertices, std::
         if (n < 0 || (long long)read + 1 + n > entryCount) break;
         const int* idx = &faceEntries[read + 1];
         bool inRange = true;
-        for (int k = 0; k < n; ++k) inRange = inRange && idx[k] >= 0 && idx[k] < numVertices;
+        if (n == 3) {
+            // Unsigned compares: a negative index reads as a huge one.
+            const unsigned limit = unsigned(std::max(numVertices, 0));
+            inRange = unsigned(idx[0]) < limit && unsigned(idx[1]) < limit && unsigned(idx[2]) < limit;
+        } else {
+            for (int k = 0; k < n; ++k) inRange = inRange && idx[k] >= 0 && idx[k] < numVertices;
+        }
         if (!inRange) ++outOfRange;
         float nrm[3];
         if (inRange && coords && FaceNormal(coords, idx, n, nrm)) {
@@ -214,6 +256,55 @@ long long GraphicData::computeFaceNormals() {
                            &faceColours, &unreadable);
     }
     if (!faceColours.empty() && faceColours.size() != size_t(numFaces)) faceColours.clear();
+    return unreadable;
+}
+
+long long GraphicData::computeNormalsAndAdjacency(bool withBounds) {
+    const bool haveCoords = vertexCoords.size() == size_t(std::max(numVertices, 0)) * 3;
+    if (!haveCoords || numFaces < kParallelFaces) {
+        if (withBounds) computeBounds();
+        const long long unreadable = computeFaceNormals();
+        buildAdjacency();
+        return unreadable;
+    }
+    // Both only read the faces.  When some face has to go after all, the
+    // compacting path runs and the adjacency is built again.
+    std::vector<int> start, faces;
+    bool built = false;
+    std::thread adjacency;
+    try {
+        adjacency = std::thread([&] {
+            try {
+                if (withBounds) computeBounds();
+                BuildAdjacency(numVertices, faceEntries, numFaces, start, faces);
+                built = true;
+            } catch (const std::bad_alloc&) {
+                start = {};
+                faces = {};
+            }
+        });
+    } catch (const std::system_error&) {
+        if (withBounds) computeBounds();
+        const long long unreadable = computeFaceNormals();
+        buildAdjacency();
+        return unreadable;
+    }
+    bool whole = false;
+    try {
+        whole = MeasureFaces(vertexCoords.data(), numVertices, faceEntries, numFaces, numFaceEntries, faceNormals);
+    } catch (...) {
+        adjacency.join();
+        throw;
+    }
+    adjacency.join();
+    if (whole && built) {
+        if (!faceColours.empty() && faceColours.size() != size_t(numFaces)) faceColours.clear();
+        vertexFaceStart = std::move(start);
+        vertexFaces = std::move(faces);
+        return 0;
+    }
+    const long long unreadable = computeFaceNormals();
+    buildAdjacency();
     return unreadable;
 }
 

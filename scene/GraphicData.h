@@ -239,4 +239,12 @@ public:
                                    std::vector<float>* faceValues = nullptr, long long* unreadable = nullptr);
     static void BuildAdjacency(int numVertices, const std::vector<int>& faceEntries, int numFaces,
                                std::vector<int>& vertexFaceStart, std::vector<int>& vertexFaces);
+    // The normals ComputeFaceNormals gives when it drops no face; false
+    // (normals incomplete) when some face would be dropped.  Only reads the
+    // faces, so it can run beside BuildAdjacency.
+    static bool MeasureFaces(const float* coords, int numVertices, const std::vector<int>& faceEntries,
+                             int numFaces, int numFaceEntries, std::vector<float>& normals);
+    // computeFaceNormals and buildAdjacency (and computeBounds when asked),
+    // side by side for large meshes; returns the faces dropped as unreadable.
+    long long computeNormalsAndAdjacency(bool withBounds = false);
 };

@@ -3,6 +3,7 @@
 // entry points and the text forms.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <string>
@@ -203,6 +204,53 @@ TEST(GraphicData, VertexFaceAdjacency) {
     d.buildAdjacency();
     EXPECT_EQ(d.vertexFaceStart, (std::vector<int>{0, 2, 5, 8}));
     EXPECT_EQ(d.vertexFaces, (std::vector<int>{1, 0, 2, 0, 1, 2, 0, 1, 1, 1}));
+}
+
+// Large meshes get their normals and adjacency on two threads: the result
+// must be the one the plain steps give, also when faces have to be dropped.
+TEST(GraphicData, NormalsAndAdjacencySideBySideMatchThePlainSteps) {
+    const int n = 200;  // 2 * 199 * 199 = 79202 triangles
+    auto grid = [&](GraphicData& d, bool damaged) {
+        d.numVertices = n * n;
+        d.vertexCoords.clear();
+        for (int j = 0; j < n; ++j)
+            for (int i = 0; i < n; ++i) d.vertexCoords.insert(d.vertexCoords.end(), {float(i), float(j), float((i * j) % 7)});
+        d.faceEntries.clear();
+        d.faceColours.clear();
+        int faces = 0;
+        for (int j = 0; j + 1 < n; ++j)
+            for (int i = 0; i + 1 < n; ++i) {
+                const int a = j * n + i;
+                d.faceEntries.insert(d.faceEntries.end(), {3, a, a + 1, a + n + 1, 3, a, a + n + 1, a + n});
+                d.faceColours.insert(d.faceColours.end(), {float(faces), float(faces + 1)});
+                faces += 2;
+            }
+        if (damaged) {
+            d.faceEntries[4 * 1000 + 3] = n * n + 5;  // out of range
+            d.faceEntries[4 * 2000 + 2] = d.faceEntries[4 * 2000 + 1];  // no area
+        }
+        d.numFaces = faces;
+        d.numFaceEntries = int(d.faceEntries.size());
+    };
+    for (bool damaged : {false, true}) {
+        SCOPED_TRACE(damaged);
+        GraphicData side(nullptr, nullptr), plain(nullptr, nullptr);
+        grid(side, damaged);
+        grid(plain, damaged);
+        EXPECT_EQ(side.computeNormalsAndAdjacency(true), damaged ? 1 : 0);
+        plain.computeBounds();
+        EXPECT_EQ(plain.computeFaceNormals(), damaged ? 1 : 0);
+        plain.buildAdjacency();
+        EXPECT_EQ(side.numFaces, plain.numFaces);
+        EXPECT_EQ(side.numFaces, 2 * (n - 1) * (n - 1) - (damaged ? 2 : 0));
+        EXPECT_TRUE(side.faceEntries == plain.faceEntries);
+        EXPECT_TRUE(side.faceNormals == plain.faceNormals);
+        EXPECT_TRUE(side.faceColours == plain.faceColours);
+        EXPECT_TRUE(side.vertexFaceStart == plain.vertexFaceStart);
+        EXPECT_TRUE(side.vertexFaces == plain.vertexFaces);
+        EXPECT_TRUE(std::equal(side.bounds, side.bounds + 6, plain.bounds));
+        EXPECT_FLOAT_EQ(side.bounds[1], float(n - 1));
+    }
 }
 
 TEST(GraphicData, ColourCollapse) {
