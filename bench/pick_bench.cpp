@@ -1,7 +1,7 @@
 // Picking on an object of about one million triangles in the viewer's GL
 // window (run under X): a point pick (Shift+Ctrl right double click: the
-// selection pass, the depth pick and the frame after it) and a rectangle
-// colour pick (a left drag bound to code 16), beside one full frame of the
+// selection pass and the depth pick) and a rectangle colour pick (a left
+// drag bound to code 16, with the repair after it), beside one full frame of the
 // same scene, taking turns.  Prints the ratios of the medians to the frame.
 #include <benchmark/benchmark.h>
 
