@@ -72,8 +72,10 @@ void vkoViewer::PickSelectIn(int x0, int y0, int x1, int y1, bool keepFrame) {
     currentViewport->needsRedraw = 1;
     Redraw();
     pickMode = 5;
-    currentViewport->needsRedraw = keepFrame ? 0 : 1;
-    if (!keepFrame) Redraw();
+    if (!keepFrame) {
+        currentViewport->needsRedraw = 1;
+        Redraw();
+    }
     currentViewport->selectionPass = 0;
 }
 
