@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <memory>
 
@@ -12,36 +13,23 @@
 
 namespace {
 
-constexpr size_t kPiece = 1024 * 1024;          // staging piece
-constexpr size_t kKeptPieces = 32;              // staging kept between payloads
-constexpr size_t kScratchLimit = 1024 * 1024;   // input buffer of a compressed payload
+constexpr size_t kPiece = 1024 * 1024;            // receive piece
+constexpr size_t kScratchLimit = 1024 * 1024;     // input buffer of a compressed payload
+constexpr size_t kReserveLimit = 64 * 1024 * 1024;  // room taken on the word of a count
 
-// A payload is received into pieces of a staging area first and copied into
-// its destination only once it has all arrived: the destination is then
-// allocated once, at its true size, and never zero-filled, while a forged
-// count still costs no more memory than the bytes that really come.  The
-// pieces are kept for the next payload (up to kKeptPieces), so a steady
-// stream of loads does not keep touching fresh memory.
-class Staging {
-public:
-    unsigned char* piece(size_t i) {
-        while (pieces_.size() <= i) pieces_.emplace_back(new unsigned char[kPiece]);
-        return pieces_[i].get();
-    }
-    void trim() {
-        if (pieces_.size() > kKeptPieces) pieces_.resize(kKeptPieces);
-    }
-
-private:
-    std::vector<std::unique_ptr<unsigned char[]>> pieces_;
-};
-
-Staging& TheStaging() {
-    thread_local Staging staging;
-    return staging;
+// A payload is received a piece at a time into a reused buffer and appended
+// to its destination from there, turning the byte order while the piece is
+// still in the cache.  The destination takes room for the announced size up
+// to kReserveLimit (untouched room commits no memory); past that it grows
+// only with the bytes that really arrive, so a forged count costs no more
+// than the data the peer actually sends.
+unsigned char* ThePiece() {
+    thread_local std::unique_ptr<unsigned char[]> piece(new unsigned char[kPiece]);
+    return piece.get();
 }
 
-bool InflatePayload(int handle, size_t chunk, size_t total, Staging& staging);
+bool InflatePayload(int handle, size_t chunk, size_t total, unsigned char* piece,
+                    const std::function<void(const unsigned char*, size_t)>& take);
 
 // 4-byte words of the wire in host order, read as T.
 template <typename T>
@@ -89,22 +77,17 @@ struct NetWords {
     bool operator<(const NetWords& o) const { return p < o.p; }
 };
 
-// Appends `total` staged bytes to out (whole elements of T), turning
+// Appends n received bytes (whole elements of T) to out, turning
 // network-order words into host order on the way when asked.
 template <typename T>
-void MoveStaged(Staging& staging, size_t total, std::vector<T>& out, bool netWords) {
-    out.reserve(total / sizeof(T));
-    for (size_t at = 0, i = 0; at < total; at += kPiece, ++i) {
-        const unsigned char* p = staging.piece(i);
-        const size_t n = std::min(kPiece, total - at);
-        if constexpr (sizeof(T) == 4) {
-            if (netWords) {
-                out.insert(out.end(), NetWords<T>{p}, NetWords<T>{p + n});
-                continue;
-            }
+void Append(const unsigned char* p, size_t n, std::vector<T>& out, bool netWords) {
+    if constexpr (sizeof(T) == 4) {
+        if (netWords) {
+            out.insert(out.end(), NetWords<T>{p}, NetWords<T>{p + n});
+            return;
         }
-        out.insert(out.end(), reinterpret_cast<const T*>(p), reinterpret_cast<const T*>(p + n));
     }
+    out.insert(out.end(), reinterpret_cast<const T*>(p), reinterpret_cast<const T*>(p + n));
 }
 
 // Reads one payload of `bytes` bytes into out (whole elements; bytes is a
@@ -117,36 +100,39 @@ bool ReadPayloadInto(LinkStream& stream, int64_t bytes, std::vector<T>& out, boo
     if (bytes < 0 || bytes > LinkArrayReader::kMaxBlockBytes || bytes % int64_t(sizeof(T)) != 0) return false;
     if (stream.ReadDataBlockHeader(int(bytes)) < 0) return false;
     const size_t total = size_t(bytes);
-    Staging& staging = TheStaging();
+    unsigned char* piece = ThePiece();
     bool ok = true;
-    const int k = stream.compressBufferSize;
-    if (k <= 0 || size_t(k) >= total) {
-        for (size_t got = 0, i = 0; ok && got < total; got += kPiece, ++i)
-            ok = LinkStream::RawRead(stream.readHandle, staging.piece(i), std::min(kPiece, total - got));
-    } else {
-        ok = InflatePayload(stream.readHandle, size_t(k), total, staging);
-    }
-    if (ok) {
-        try {
-            MoveStaged(staging, total, out, intBlock);
-        } catch (...) {
-            staging.trim();
-            out = {};
-            throw;
+    try {
+        out.reserve(std::min(total, kReserveLimit) / sizeof(T));
+        auto take = [&](const unsigned char* p, size_t n) { Append(p, n, out, intBlock); };
+        const int k = stream.compressBufferSize;
+        if (k <= 0 || size_t(k) >= total) {
+            for (size_t got = 0; ok && got < total; got += kPiece) {
+                const size_t n = std::min(kPiece, total - got);
+                ok = LinkStream::RawRead(stream.readHandle, piece, n);
+                if (ok) take(piece, n);
+            }
+        } else {
+            ok = InflatePayload(stream.readHandle, size_t(k), total, piece, take);
         }
-    } else {
+    } catch (...) {
+        out = {};
+        throw;
+    }
+    if (!ok) {
         std::fprintf(stderr, intBlock ? "ERROR in ReadIntDataBlock: Reading data\n" : "ERROR in ReadDataBlock: Reading data\n");
         out = {};
     }
-    staging.trim();
     return ok;
 }
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the word order assumes a little-endian host");
 
 // One compressed transfer: a zlib stream received in chunks of exactly K
-// bytes, inflated into the staging pieces as output is produced.
-bool InflatePayload(int handle, size_t chunk, size_t total, Staging& staging) {
+// bytes, inflated a piece at a time; take hears of every full piece (and
+// of the last one).
+bool InflatePayload(int handle, size_t chunk, size_t total, unsigned char* piece,
+                    const std::function<void(const unsigned char*, size_t)>& take) {
     z_stream z{};
     if (inflateInit(&z) != Z_OK) return false;
     const size_t scratchSize = std::min(chunk, kScratchLimit);
@@ -162,29 +148,34 @@ bool InflatePayload(int handle, size_t chunk, size_t total, Staging& staging) {
         return true;
     };
     bool ok = true, ended = false;
-    for (size_t got = 0, i = 0; ok && got < total; ++i) {
-        const size_t piece = std::min(kPiece, total - got);
-        unsigned char* to = staging.piece(i);
-        size_t want = piece;
-        while (ok && want > 0) {
-            if (ended || (z.avail_in == 0 && !refill())) {
-                ok = false;
-                break;
+    try {
+        for (size_t got = 0; ok && got < total;) {
+            const size_t size = std::min(kPiece, total - got);
+            size_t want = size;
+            while (ok && want > 0) {
+                if (ended || (z.avail_in == 0 && !refill())) {
+                    ok = false;
+                    break;
+                }
+                z.next_out = piece + (size - want);
+                z.avail_out = uInt(want);
+                const uInt before = z.avail_out;
+                const int r = inflate(&z, Z_NO_FLUSH);
+                const size_t made = before - z.avail_out;
+                got += made;
+                want -= made;
+                if (r == Z_STREAM_END)
+                    ended = true;
+                else if (r == Z_BUF_ERROR)
+                    ok = z.avail_in == 0;
+                else if (r != Z_OK)
+                    ok = false;
             }
-            z.next_out = to + (piece - want);
-            z.avail_out = uInt(want);
-            const uInt before = z.avail_out;
-            const int r = inflate(&z, Z_NO_FLUSH);
-            const size_t made = before - z.avail_out;
-            got += made;
-            want -= made;
-            if (r == Z_STREAM_END)
-                ended = true;
-            else if (r == Z_BUF_ERROR)
-                ok = z.avail_in == 0;
-            else if (r != Z_OK)
-                ok = false;
+            if (ok) take(piece, size);
         }
+    } catch (...) {
+        inflateEnd(&z);
+        throw;
     }
     // Up to the stream end (no output expected), then drop the chunk's rest.
     unsigned char dummy = 0;

@@ -337,8 +337,44 @@ TEST(GeometryLoader, LabelIndicesOutOfRangeAreDropped) {
     EXPECT_NE(messages.texts()[0].find("LABEL: 2 element"), std::string::npos);
 }
 
+// Arrays come a megabyte at a time; one of several pieces, plain or
+// compressed in chunks that do not line up with the pieces, must arrive
+// whole and in order, and one cut short in a later piece must fail alone.
+TEST(GeometryLoader, ArraysOfManyPiecesArriveWhole) {
+    const int n = 300001;  // 3n floats: 3.6 MB, the last piece partial
+    std::vector<float> coords(size_t(3) * n);
+    for (size_t i = 0; i < coords.size(); ++i) coords[i] = float(i) * 0.25f - 7.0f;
+    for (int compress : {0, 65536}) {
+        SCOPED_TRACE(compress);
+        StreamFile f(compress);
+        f.token(Tok::VERTICES);
+        f.ints({n}, 1);
+        f.floats(coords);
+        auto d = Load(f);
+        EXPECT_EQ(d->numVertices, n);
+        EXPECT_TRUE(d->vertexCoords == coords);
+    }
+    StreamFile f;
+    f.token(Tok::COLOR_MAP);
+    f.ints({1}, 1);
+    f.floats({0, 1, 0, 0});
+    f.token(Tok::VERTICES);
+    f.ints({n}, 1);
+    f.rawHeader(0, 12 * n);
+    const std::vector<unsigned char> part(size_t(2500000), 0x3f);  // into the third piece, then the end
+    ASSERT_TRUE(LinkStream::RawWrite(f.out.writeHandle, part.data(), part.size()));
+    platform::MessageRecorder messages;
+    auto d = Load(f);
+    EXPECT_EQ(d->numVertices, 0);
+    EXPECT_TRUE(d->vertexCoords.empty());
+    ASSERT_TRUE(d->colourMap);  // the item before it stays
+    EXPECT_EQ(d->colourMap->numEntries, 1);
+    EXPECT_FALSE(messages.entries().empty());
+}
+
 // Counts that promise more data than arrives must fail without committing
-// the promised memory (the reads grow with what really arrives).
+// the promised memory (the reads take bounded room and grow with what
+// really arrives).
 TEST(GeometryLoader, HugeCountsFailWithoutAllocating) {
     struct Row {
         int token;
