@@ -104,8 +104,8 @@ inline bool FaceNormal(const float* coords, const int* idx, int n, float out[3])
         const float* a = coords + 3 * size_t(idx[0]);
         const float* b = coords + 3 * size_t(idx[1]);
         const float* c = coords + 3 * size_t(idx[2]);
-        auto same = [](const float* p, const float* q) { return p[0] == q[0] && p[1] == q[1] && p[2] == q[2]; };
-        if (same(a, b) || same(b, c) || same(c, a)) return false;
+        // A repeated corner needs no test of its own: it makes u or v zero,
+        // or u equal to v, and so the normal exactly zero.
         const double ux = double(b[0]) - a[0], uy = double(b[1]) - a[1], uz = double(b[2]) - a[2];
         const double vx = double(c[0]) - a[0], vy = double(c[1]) - a[1], vz = double(c[2]) - a[2];
         nx = uy * vz - uz * vy;

@@ -166,15 +166,17 @@ TEST(GraphicData, FaceNormalsDropDegenerateAndCompact) {
     d.numVertices = 5;
     d.vertexCoords = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0, 0};
     d.faceEntries = {
-        3, 0, 1, 4,     // two corners coincide: two good edges, dropped
+        3, 0, 1, 4,     // two corners coincide (first and last): dropped
         4, 0, 1, 2, 3,  // kept, normal +z
+        3, 4, 0, 2,     // first and second coincide: dropped
         3, 0, 1, 9,     // index out of range: dropped, never read
+        3, 2, 0, 4,     // second and last coincide: dropped
         3, 0, 2, 1,     // kept, normal -z
         3, 0, 1, 2,     // kept
     };
-    d.numFaces = 5;
+    d.numFaces = 7;
     d.numFaceEntries = int(d.faceEntries.size());
-    d.faceColours = {10, 11, 12, 13, 14};
+    d.faceColours = {10, 11, 15, 12, 16, 13, 14};
     d.computeFaceNormals();
     EXPECT_EQ(d.numFaces, 3);
     EXPECT_EQ(d.faceEntries, (std::vector<int>{4, 0, 1, 2, 3, 3, 0, 2, 1, 3, 0, 1, 2}));
