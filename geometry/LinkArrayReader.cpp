@@ -148,6 +148,19 @@ bool InflatePayload(int handle, size_t chunk, size_t total, unsigned char* piece
         return true;
     };
     bool ok = true, ended = false;
+    // One inflate call into `room` bytes at `to`; the bytes it made.
+    auto step = [&](unsigned char* to, size_t room) {
+        z.next_out = to;
+        z.avail_out = uInt(room);
+        const int r = inflate(&z, Z_NO_FLUSH);
+        if (r == Z_STREAM_END)
+            ended = true;
+        else if (r == Z_BUF_ERROR)
+            ok = z.avail_in == 0;
+        else if (r != Z_OK)
+            ok = false;
+        return room - z.avail_out;
+    };
     try {
         for (size_t got = 0; ok && got < total;) {
             const size_t size = std::min(kPiece, total - got);
@@ -157,19 +170,9 @@ bool InflatePayload(int handle, size_t chunk, size_t total, unsigned char* piece
                     ok = false;
                     break;
                 }
-                z.next_out = piece + (size - want);
-                z.avail_out = uInt(want);
-                const uInt before = z.avail_out;
-                const int r = inflate(&z, Z_NO_FLUSH);
-                const size_t made = before - z.avail_out;
+                const size_t made = step(piece + (size - want), want);
                 got += made;
                 want -= made;
-                if (r == Z_STREAM_END)
-                    ended = true;
-                else if (r == Z_BUF_ERROR)
-                    ok = z.avail_in == 0;
-                else if (r != Z_OK)
-                    ok = false;
             }
             if (ok) take(piece, size);
         }
@@ -184,15 +187,7 @@ bool InflatePayload(int handle, size_t chunk, size_t total, unsigned char* piece
             ok = false;
             break;
         }
-        z.next_out = &dummy;
-        z.avail_out = 0;
-        const int r = inflate(&z, Z_NO_FLUSH);
-        if (r == Z_STREAM_END)
-            ended = true;
-        else if (r == Z_BUF_ERROR)
-            ok = z.avail_in == 0;
-        else if (r != Z_OK)
-            ok = false;
+        step(&dummy, 0);
     }
     while (ok && chunkLeft > 0) {
         const size_t m = std::min(chunkLeft, scratchSize);
