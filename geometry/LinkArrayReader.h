@@ -2,9 +2,10 @@
 // Reads the arrays of geometry items from a LinkStream without trusting the
 // counts that precede them: the destination takes room for a bounded part of
 // the announced size and grows with the bytes that really arrive, so a
-// forged count costs no more memory than the data the peer actually sends.  The wire layout is that of an int block:
-// a header (remaining, size) and 4 bytes per value, most significant first;
-// compressed exactly as LinkStream::ReadTransfer would.
+// forged count costs no more memory than the data the peer actually sends.
+// The wire layout is that of an int block: a header (remaining, size) and
+// 4 bytes per value, most significant first; compressed exactly as
+// LinkStream::ReadTransfer would.
 #include <cstdint>
 #include <vector>
 
