@@ -33,6 +33,7 @@ const char kUsage[] =
     "  --layout I       start with layout I (1 to 8)\n"
     "  --maximize N     start with viewport N maximized\n"
     "  --size WxH       size of the main window (default 1100x800)\n"
+    "  --color MODE     colour values of the meshes: height (default), distance or none\n"
     "  --snapshot FILE  write a PNG of the main window once the models are shown, then end\n";
 
 bool IsSceneFile(const QString& path) {
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     int layout = 0, maximize = -1, width = 1100, height = 800;
     QString snapshot;
+    std::string colour = "height";
     QStringList models;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
@@ -77,6 +79,12 @@ int main(int argc, char** argv) {
             }
             width = wh[0].toInt();
             height = wh[1].toInt();
+        } else if (a == "--color" || a == "--colour") {
+            colour = value().toStdString();
+            if (colour != "height" && colour != "distance" && colour != "none") {
+                std::fprintf(stderr, "guiviewer: unknown colour mode %s\n", colour.c_str());
+                return 2;
+            }
         } else if (a == "--snapshot") {
             snapshot = value();
         } else if (a.startsWith('-')) {
@@ -132,6 +140,7 @@ int main(int argc, char** argv) {
                 status = 1;
                 continue;
             }
+            engine::ColourBy(colour, mesh);
             QString domain = QFileInfo(path).completeBaseName();
             for (int k = 2; engine.getParameters("/DOMAIN:" + domain, true).size() > 0; ++k)
                 domain = QFileInfo(path).completeBaseName() + QString("_%1").arg(k);
@@ -145,8 +154,7 @@ int main(int argc, char** argv) {
             // Once the engine process has sent everything and the viewer has
             // drawn it, grab the window as the screen shows it.
             auto* poll = new QTimer(&host);
-            int settled = 0;
-            QObject::connect(poll, &QTimer::timeout, &host, [&] {
+            QObject::connect(poll, &QTimer::timeout, &host, [&, poll, settled = 0]() mutable {
                 settled = engine.isActive() ? 0 : settled + 1;
                 if (settled < 10) return;
                 poll->stop();
