@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
 
         for (const QString& path : models) {
             if (IsSceneFile(path)) {
-                if (!ViewerLoadDataFile(panel->viewerWidget()->getViewer(), path.toLocal8Bit().constData(), 0, 0))
+                if (!ViewerLoadDataFile(panel->viewerWidget()->getViewer(), path.toLocal8Bit().constData(), -1, 0))
                     std::fprintf(stderr, "guiviewer: cannot load %s\n", qPrintable(path));
                 continue;
             }
