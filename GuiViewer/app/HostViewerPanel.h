@@ -1,6 +1,7 @@
 #pragma once
-// The host program's viewer area: the viewer widget with its captions and a
-// layout selector, kept in step with the engine process.  The caption
+// The host program's viewer area, until the viewer window takes its place: the
+// viewer widget with its captions and a layout selector, kept in step with
+// the engine process.  The caption
 // actions become command text for the engine process; its state is read
 // back into the captions after every command.
 #include <QWidget>
@@ -16,6 +17,7 @@ public:
     ~HostViewerPanel() override;
 
     ViewerQtWidget* viewerWidget() const { return widget_; }
+    QComboBox* layoutSelector() const { return layoutCombo_; }
     int currentViewport() const { return current_; }
     // Layout index 0..7 and maximized viewport (below 1: none), as a user
     // would choose them.

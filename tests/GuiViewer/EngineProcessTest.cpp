@@ -8,6 +8,7 @@
 
 #include "GuiTestSupport.h"
 #include "scene/Quaternion.h"
+#include "scene/vkoGraphicObj.h"
 #include "scene/vkoViewport.h"
 
 namespace {
@@ -23,10 +24,19 @@ protected:
         ASSERT_TRUE(Sync());
         object = viewer->FindGraphic(EngineProcess::viewerNameFor("tet").toStdString().c_str());
         ASSERT_NE(object, nullptr);
+        highlight = viewer->FindGraphic(EngineProcess::highlightNameFor("tet").toStdString().c_str());
+        ASSERT_NE(highlight, nullptr);
+        EXPECT_TRUE(object->visibility);
+        EXPECT_FALSE(highlight->visibility);  // shown only for a selection
     }
+    // The viewport shows the object and holds its highlight (the two go
+    // together).
     bool Shows(int n) {
         vkoViewport* vp = viewer->FindViewportByNumber(n);
-        return vp && std::find(vp->objects.begin(), vp->objects.end(), object) != vp->objects.end();
+        if (!vp) return false;
+        const bool shows = std::find(vp->objects.begin(), vp->objects.end(), object) != vp->objects.end();
+        EXPECT_EQ(std::find(vp->objects.begin(), vp->objects.end(), highlight) != vp->objects.end(), shows);
+        return shows;
     }
     // The viewer's state dump, as text.
     QString Dump() {
@@ -42,6 +52,7 @@ protected:
         return Await(f) ? f.get() : EngineProcess::Camera{};
     }
     vkoGraphicObj* object = nullptr;
+    vkoGraphicObj* highlight = nullptr;
 };
 
 TEST_F(EngineProcessTest, LayoutNamesBecomeViewerLayouts) {
@@ -198,6 +209,8 @@ TEST_F(EngineProcessTest, NewViewsAndReadBack) {
     EXPECT_EQ(engine->getParameters("/VIEW:Mine", true).value("Coord Transform"), "Cartesian");
     EXPECT_EQ(engine->getObjectNames("DOMAIN"), QStringList({"tet"}));
     EXPECT_FALSE(engine->addMesh("tet", guitest::Tetrahedron()));
+    EXPECT_FALSE(engine->addMesh("a:b", guitest::Tetrahedron()));
+    EXPECT_FALSE(engine->addMesh("empty", engine::Mesh{}));
 }
 
 }  // namespace

@@ -1,10 +1,15 @@
-// The host services' path, string and list utilities, and shared ownership.
+// The host services' path, string and list utilities, shared ownership and
+// the icon directory.
 #include <gtest/gtest.h>
 
+#include <QPixmap>
+
+#include "GuiViewer/src/host/ConfigStoreBase.h"
 #include "GuiViewer/src/host/PDLPath.h"
 #include "GuiViewer/src/host/QStringSetUtils.h"
 #include "GuiViewer/src/host/QStringUtils.h"
 #include "GuiViewer/src/host/RefCount.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -80,6 +85,31 @@ TEST(HostUtilities, SharedOwnership) {
     EXPECT_TRUE(c.release());
     EXPECT_EQ(alive, 0);
     EXPECT_FALSE(c.release());  // nothing left to release
+}
+
+}  // namespace
+
+namespace {
+
+// Code that loads icons by file name finds every icon the store draws in
+// the icon directory, as an image of the drawn size.
+TEST(HostIcons, IconDirectoryHoldsEveryIcon) {
+    const std::string dir = testsupport::ScratchDir("host_icons");
+    qputenv("QOR_ICON_DIR", QByteArray::fromStdString(dir));
+    ConfigStoreBase* store = ConfigStoreBase::baseInstance();
+    const QString path = store->getIconPath();
+    EXPECT_TRUE(path.endsWith('/'));
+    const QStringList names = ConfigStoreBase::knownIcons();
+    for (const char* n : {"maximizeviewD.xpm", "layout8.xpm", "vh_select.xpm", "yxz.xpm", "t_minus.xpm", "edit.xpm"})
+        EXPECT_TRUE(names.contains(n)) << n;
+    for (const QString& name : names) {
+        QPixmap loaded(path + name);
+        ASSERT_FALSE(loaded.isNull()) << name.toStdString();
+        EXPECT_EQ(loaded.size(), store->getPixmap(name).size()) << name.toStdString();
+        EXPECT_NE(loaded.toImage(), store->getPixmap("no such icon.xpm").toImage()) << name.toStdString();
+    }
+    EXPECT_FALSE(store->getPixmap("no such icon.xpm").isNull());
+    EXPECT_EQ(store->getIconForType("VIEWPORT MANAGER", false), "viewport_manager.xpm");
 }
 
 }  // namespace

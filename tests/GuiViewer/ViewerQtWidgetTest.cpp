@@ -2,9 +2,6 @@
 // process-wide guard against re-entrant polls, resizing.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QTimer>
@@ -18,22 +15,6 @@
 namespace {
 
 using guitest::HostFixture;
-
-// A connected pair of loopback TCP sockets.
-bool TcpPair(int& a, int& b) {
-    int listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    bool ok = bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 && listen(listener, 1) == 0 &&
-              getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len) == 0;
-    a = socket(AF_INET, SOCK_STREAM, 0);
-    ok = ok && connect(a, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    b = ok ? accept(listener, nullptr, nullptr) : -1;
-    close(listener);
-    return ok && b >= 0;
-}
 
 TEST_F(HostFixture, ConstructionHandsTheEngineItsLink) {
     EXPECT_EQ(viewer->link.readHandle, engine->viewerReadSocket());
@@ -87,7 +68,7 @@ TEST(ViewerQtWidgetGuard, APollInsideAPollDoesNothing) {
     if (!testsupport::HaveDisplay()) GTEST_SKIP() << "no X display";
     Pair a, b;
     for (Pair* p : {&a, &b}) {
-        ASSERT_TRUE(TcpPair(p->engineSide, p->viewerSide));
+        ASSERT_TRUE(EngineProcess::loopbackPair(p->engineSide, p->viewerSide));
         p->widget = std::make_unique<ViewerQtWidget>(p->viewerSide, p->viewerSide, nullptr);
         p->widget->stopSocketTimer();
         p->out.writeHandle = p->engineSide;

@@ -12,6 +12,7 @@
 #include "GuiTestSupport.h"
 #include "GuiViewer/src/ViewportCaption.h"
 #include "GuiViewer/src/ViewportSplitter.h"
+#include "platform/MessageSink.h"
 #include "scene/vkoViewport.h"
 
 namespace {
@@ -176,6 +177,13 @@ TEST_F(SplitterTest, ViewDropDown) {
     ASSERT_EQ(chosen.count(), 1);
     EXPECT_EQ(chosen.at(0).at(0).toInt(), 3);
     EXPECT_EQ(chosen.at(0).at(1).toString(), "Top");
+
+    // A label for a viewport that does not exist is reported, not shown.
+    platform::MessageRecorder messages;
+    widget->setViewportLabel(5, "Nowhere");
+    ASSERT_EQ(messages.texts().size(), 1u);
+    EXPECT_NE(messages.texts()[0].find("Expectation failed: n >= 1 && n <= 4"), std::string::npos);
+    for (int n = 1; n <= 4; ++n) EXPECT_NE(caption(n)->text(), "Nowhere");
 }
 
 }  // namespace

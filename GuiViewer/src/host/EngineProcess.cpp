@@ -27,29 +27,6 @@ const int kViewportsShown[8] = {1, 2, 2, 3, 3, 3, 3, 4};
 
 void Error(const QString& what) { std::fprintf(stderr, "ERROR in EngineProcess: %s\n", qPrintable(what)); }
 
-// A connected pair of loopback TCP sockets.
-bool TcpPair(int& a, int& b) {
-    a = b = -1;
-    int listener = socket(AF_INET, SOCK_STREAM, 0);
-    if (listener < 0) return false;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    bool ok = bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 && listen(listener, 1) == 0 &&
-              getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len) == 0;
-    if (ok) {
-        a = socket(AF_INET, SOCK_STREAM, 0);
-        ok = a >= 0 && connect(a, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    }
-    if (ok) b = accept(listener, nullptr, nullptr);
-    close(listener);
-    if (ok && b >= 0) return true;
-    if (a >= 0) close(a);
-    a = b = -1;
-    return false;
-}
-
 // Comma-separated numbers as the blank-separated text of a camera token.
 std::string Numbers(const QString& text) {
     return text.split(',', Qt::SkipEmptyParts).replaceInStrings(QRegularExpression("^\\s+|\\s+$"), "").join(' ')
@@ -85,6 +62,28 @@ bool StandardRotation(const QString& name, float q[4]) {
 
 }  // namespace
 
+bool EngineProcess::loopbackPair(int& a, int& b) {
+    a = b = -1;
+    int listener = socket(AF_INET, SOCK_STREAM, 0);
+    if (listener < 0) return false;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    bool ok = bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 && listen(listener, 1) == 0 &&
+              getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len) == 0;
+    if (ok) {
+        a = socket(AF_INET, SOCK_STREAM, 0);
+        ok = a >= 0 && ::connect(a, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    }
+    if (ok) b = accept(listener, nullptr, nullptr);
+    close(listener);
+    if (ok && b >= 0) return true;
+    if (a >= 0) close(a);
+    a = b = -1;
+    return false;
+}
+
 const QStringList& EngineProcess::layoutNames() {
     static const QStringList names = {"No Split",
                                       "Horizontal Split",
@@ -102,11 +101,13 @@ int EngineProcess::engineLayoutOf(const QString& layoutName) {
     return i < 0 ? 1 : kEngineLayouts[i];
 }
 
-QString EngineProcess::viewerNameFor(const QString& domain) { return domain + ":DOMAIN:" + domain + ":Surface:0"; }
+QString EngineProcess::viewerNameFor(const QString& domain) { return domain + ":DOMAIN:" + domain + ":0:Cartesian"; }
+
+QString EngineProcess::highlightNameFor(const QString& domain) { return viewerNameFor(domain) + "_bbox"; }
 
 EngineProcess::EngineProcess(QObject* parent) : QObject(parent) {
     link_ = new LinkStream;
-    if (TcpPair(engineSide_, viewerRead_)) {
+    if (loopbackPair(engineSide_, viewerRead_)) {
         viewerWrite_ = dup(viewerRead_);
         link_->readHandle = link_->writeHandle = engineSide_;
         link_->readIsSocket = link_->writeIsSocket = true;
@@ -610,9 +611,11 @@ void EngineProcess::storeCamera(int viewport, const Camera& c) {
 
 bool EngineProcess::addMesh(const QString& domain, const engine::Mesh& mesh) {
     const QString path = "/DOMAIN:" + domain;
-    if (domain.isEmpty() || domain.contains('/') || objects_.contains(path)) return false;
+    if (domain.isEmpty() || domain.contains('/') || domain.contains(':') || objects_.contains(path) ||
+        mesh.numVertices() == 0)
+        return false;
     Object& o = objects_[path];
-    o.viewerNames << viewerNameFor(domain);
+    o.viewerNames << viewerNameFor(domain) << highlightNameFor(domain);
     o.params["Vertices"] = QString::number(mesh.numVertices());
     o.params["Faces"] = QString::number(mesh.numFaces);
     for (auto it = objects_.begin(); it != objects_.end(); ++it)
@@ -621,13 +624,37 @@ bool EngineProcess::addMesh(const QString& domain, const engine::Mesh& mesh) {
             list.insert(path);
             it->params[kVisibility] = QStringSetUtils::qStringSetToQString(list, ',');
         }
-    const std::string name = viewerNameFor(domain).toStdString();
-    post([name, mesh](LinkStream& link) {
+
+    // The highlight object: the edges of the bounding box in yellow, hidden
+    // until the GUI shows it for a selection.
+    engine::Mesh box;
+    float lo[3], hi[3];
+    for (int a = 0; a < 3; ++a) lo[a] = hi[a] = mesh.xyz[a];
+    for (int i = 0; i < mesh.numVertices(); ++i)
+        for (int a = 0; a < 3; ++a) {
+            lo[a] = std::min(lo[a], mesh.xyz[3 * i + a]);
+            hi[a] = std::max(hi[a], mesh.xyz[3 * i + a]);
+        }
+    for (int corner = 0; corner < 8; ++corner)
+        for (int a = 0; a < 3; ++a) box.xyz.push_back(corner & (1 << a) ? hi[a] : lo[a]);
+    for (int corner = 0; corner < 8; ++corner)
+        for (int a = 0; a < 3; ++a)
+            if (!(corner & (1 << a))) box.lines.insert(box.lines.end(), {corner, corner | (1 << a)});
+    box.values.assign(8, 0.0f);
+    box.colourMap = {0.0f, 1.0f, 1.0f, 0.0f};
+
+    const std::string name = viewerNameFor(domain).toStdString(), boxName = highlightNameFor(domain).toStdString();
+    post([name, boxName, mesh, box](LinkStream& link) {
         return link.SendStringCommand(Cmd::NEW_GRAPHIC, name.c_str()) && link.BeginLoadGraphic() &&
                engine::WriteGeometry(link, mesh) && link.EndLoadGraphic() &&
-               link.WriteIntToken(Tok::DRAW_FACES, 1, true);
+               link.WriteIntToken(Tok::DRAW_FACES, 1, true) &&
+               link.SendStringCommand(Cmd::NEW_GRAPHIC, boxName.c_str()) && link.BeginLoadGraphic() &&
+               engine::WriteGeometry(link, box) && link.EndLoadGraphic() && link.BeginParameters() &&
+               link.WriteIntToken(Tok::DRAW_LINES, 1, false) && link.WriteIntToken(Tok::OBJECT_VISIBILITY, 0, false) &&
+               link.EndParameters();
     });
-    for (int n = 1; n <= 4; ++n) applyViewToViewport(n, objects_["/VIEW:" + viewOf(n)].params["Camera Mode"] == "Automatic");
+    for (int n = 1; n <= 4; ++n)
+        applyViewToViewport(n, objects_["/VIEW:" + viewOf(n)].params["Camera Mode"] == "Automatic");
     emit stateChanged();
     return true;
 }

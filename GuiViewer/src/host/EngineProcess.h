@@ -45,11 +45,14 @@ public:
     int viewerWriteSocket() const { return viewerWrite_; }
 
     // Adds a scene object "/DOMAIN:<domain>" shown in every view and sends
-    // its mesh; false when the domain exists already or has no name.
+    // its mesh and its hidden highlight object; false when the domain exists
+    // already, its name is empty or holds "/" or ":", or the mesh is empty.
     bool addMesh(const QString& domain, const engine::Mesh& mesh);
-    // The engine object name of a domain's surface: the domain, the object
-    // path without its "/", and two trailing fields.
+    // The engine object names of a domain's surface, "<domain>:DOMAIN:
+    // <domain>:0:Cartesian" (domain, object type and name, instance 0,
+    // frame), and of its highlight, the same with "_bbox" after the frame.
     static QString viewerNameFor(const QString& domain);
+    static QString highlightNameFor(const QString& domain);
     // Paths of every object, sorted.
     QStringList objectPaths() const;
 
@@ -70,6 +73,8 @@ public:
     QString lookupParameter(const QString& objectPath, const QString& name) override;
     bool hasParameter(const QString& objectPath, const QString& name) override;
 
+    // A connected pair of loopback TCP sockets; false (both -1) on failure.
+    static bool loopbackPair(int& a, int& b);
     // The viewer-layout number of a layout name (1 for an unknown name).
     static int engineLayoutOf(const QString& layoutName);
     static const QStringList& layoutNames();
