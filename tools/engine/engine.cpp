@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "EngineMesh.h"
+#include "tools/enginemesh/EngineMesh.h"
 #include "link/LinkStream.h"
 
 namespace {

@@ -21,7 +21,7 @@ struct Mesh {
 };
 
 // Reads every mesh of a model file (OBJ, STL, PLY, 3DS, ... through assimp)
-// into one mesh; false with a reason on failure.
+// into one mesh; false with a reason on failure.  In kv_modelreader.
 bool ReadModel(const std::string& path, Mesh& mesh, std::string& why);
 
 // Colour values per vertex: "height" (z), "distance" (from the centre of the

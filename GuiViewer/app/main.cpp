@@ -1,0 +1,178 @@
+// guiviewer: a host application around the viewer.  A main window with a
+// workspace, the engine process's object tree and a viewer window; the
+// meshes or scenes named on the command line are read by the engine
+// process and sent to the viewer over the link.
+#include <QApplication>
+#include <QDockWidget>
+#include <QFileInfo>
+#include <QImage>
+#include <QMdiSubWindow>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "GuiViewer/app/HostViewerPanel.h"
+#include "GuiViewer/src/ViewerQtWidget.h"
+#include "GuiViewer/src/host/AppWindowBase.h"
+#include "GuiViewer/src/host/EngineProcess.h"
+#include "GuiViewer/src/host/TreeView.h"
+#include "GuiViewer/src/host/WorkspaceWindow.h"
+#include "tools/enginemesh/EngineMesh.h"
+#include "viewer/ViewerExports.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: guiviewer [options] [model...]\n"
+    "  model            a mesh file (OBJ, STL, PLY, ... read by the engine process) or a\n"
+    "                   scene or graphic data file (.kvf, loaded by the viewer itself)\n"
+    "  --layout I       start with layout I (1 to 8)\n"
+    "  --maximize N     start with viewport N maximized\n"
+    "  --size WxH       size of the main window (default 1100x800)\n"
+    "  --color MODE     colour values of the meshes: height (default), distance or none\n"
+    "  --snapshot FILE  write a PNG of the main window once the models are shown, then end\n";
+
+bool IsSceneFile(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == "kvf" || suffix == "dat";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    int layout = 0, maximize = -1, width = 1100, height = 800;
+    QString snapshot;
+    std::string colour = "height";
+    QStringList models;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        auto value = [&]() -> QString {
+            if (i + 1 >= args.size()) {
+                std::fprintf(stderr, "guiviewer: %s needs a value\n%s", qPrintable(a), kUsage);
+                std::exit(2);
+            }
+            return args[++i];
+        };
+        if (a == "-h" || a == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (a == "--layout") {
+            layout = value().toInt();
+            if (layout < 1 || layout > 8) {
+                std::fprintf(stderr, "guiviewer: the layout is 1 to 8\n");
+                return 2;
+            }
+            --layout;
+        } else if (a == "--maximize") {
+            maximize = value().toInt();
+        } else if (a == "--size") {
+            const QStringList wh = value().split('x');
+            if (wh.size() != 2 || wh[0].toInt() < 100 || wh[1].toInt() < 100) {
+                std::fprintf(stderr, "guiviewer: --size wants WxH, each at least 100\n");
+                return 2;
+            }
+            width = wh[0].toInt();
+            height = wh[1].toInt();
+        } else if (a == "--color" || a == "--colour") {
+            colour = value().toStdString();
+            if (colour != "height" && colour != "distance" && colour != "none") {
+                std::fprintf(stderr, "guiviewer: unknown colour mode %s\n", colour.c_str());
+                return 2;
+            }
+        } else if (a == "--snapshot") {
+            snapshot = value();
+        } else if (a.startsWith('-')) {
+            std::fprintf(stderr, "guiviewer: unknown option %s\n%s", qPrintable(a), kUsage);
+            return 2;
+        } else {
+            models << a;
+        }
+    }
+
+    EngineProcess engine;
+    if (engine.viewerReadSocket() < 0) return 1;
+    int status = 0;
+    {
+        AppWindowBase host;
+        host.setWindowTitle("guiviewer");
+        auto* treeDock = new QDockWidget("Objects", &host);
+        auto* tree = new TreeView(treeDock);
+        treeDock->setWidget(tree);
+        host.addDockWidget(Qt::LeftDockWidgetArea, treeDock);
+        auto refreshTree = [&engine, tree] {
+            tree->model()->setPaths(engine.objectPaths());
+            tree->refresh();
+        };
+        QObject::connect(&engine, &EngineProcess::stateChanged, tree, refreshTree);
+
+        auto* viewerWindow = new WorkspaceWindow(nullptr, "Viewer Window");
+        viewerWindow->setWorkspaceTitle("Viewer Window");
+        HostViewerPanel* panel = nullptr;
+        try {
+            panel = new HostViewerPanel(&engine, viewerWindow);
+        } catch (const char* why) {
+            std::fprintf(stderr, "guiviewer: %s\n", why);
+            return 1;
+        }
+        viewerWindow->setCentralWidget(panel);
+        host.resize(width, height);
+        host.show();
+        viewerWindow->explicitShow();
+        if (QMdiSubWindow* frame = viewerWindow->workspaceFrame()) frame->showMaximized();
+        refreshTree();
+
+        for (const QString& path : models) {
+            if (IsSceneFile(path)) {
+                if (!ViewerLoadDataFile(panel->viewerWidget()->getViewer(), path.toLocal8Bit().constData(), -1, 0))
+                    std::fprintf(stderr, "guiviewer: cannot load %s\n", qPrintable(path));
+                continue;
+            }
+            engine::Mesh mesh;
+            std::string why;
+            if (!engine::ReadModel(path.toStdString(), mesh, why)) {
+                std::fprintf(stderr, "guiviewer: %s: %s\n", qPrintable(path), why.c_str());
+                status = 1;
+                continue;
+            }
+            engine::ColourBy(colour, mesh);
+            QString domain = QFileInfo(path).completeBaseName();
+            for (int k = 2; engine.getParameters("/DOMAIN:" + domain, true).size() > 0; ++k)
+                domain = QFileInfo(path).completeBaseName() + QString("_%1").arg(k);
+            std::printf("%s: %d vertices, %d faces\n", qPrintable(domain), mesh.numVertices(), mesh.numFaces);
+            engine.addMesh(domain, mesh);
+        }
+        if (layout > 0) panel->chooseLayout(layout);
+        if (maximize > 0) panel->chooseMaximized(maximize);
+
+        if (!snapshot.isEmpty()) {
+            // Once the engine process has sent everything and the viewer has
+            // drawn it, grab the window as the screen shows it.
+            auto* poll = new QTimer(&host);
+            QObject::connect(poll, &QTimer::timeout, &host, [&, poll, settled = 0]() mutable {
+                settled = engine.isActive() ? 0 : settled + 1;
+                if (settled < 10) return;
+                poll->stop();
+                QImage image = host.screen()->grabWindow(host.winId()).toImage();
+                if (image.isNull()) image = host.grab().toImage();
+                if (!image.save(snapshot, "PNG")) {
+                    std::fprintf(stderr, "guiviewer: cannot write %s\n", qPrintable(snapshot));
+                    status = 1;
+                } else {
+                    std::printf("guiviewer: wrote %s\n", qPrintable(snapshot));
+                }
+                app.quit();
+            });
+            poll->start(100);
+        }
+        const int loop = app.exec();
+        if (status == 0) status = loop;
+        delete viewerWindow;
+    }
+    return status;
+}
