@@ -228,13 +228,10 @@ bool vkoViewer::RasterOutput(long long width, long long height, int lineWidth) {
     request.lineWidth = lineWidth * factor;
     request.reverse = output.reverseColours;
     request.colourMode = output.outputColourMode;
+    // A renderer that cannot be made (its store cannot be held: it has said
+    // so) ends the output; nothing is written.
     Graphics* raster = outputrenderers::Current().createRaster(request);
-    if (!raster) {
-        // Without an off-screen renderer the window is the only picture.
-        int w = 0, h = 0;
-        OutputSettings::outputWindowSize(windowWidth, windowHeight, w, h);
-        return ScreenOutput(w, h, h < w);
-    }
+    if (!raster) return false;
     RasterImage image;
     bool ok = DrawOutputFrame(raster) && outputrenderers::Current().readRaster(raster, image.pixels);
     delete raster;
