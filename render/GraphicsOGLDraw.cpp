@@ -1121,25 +1121,8 @@ void GraphicsOGL::drawRuler(float viewScale) {
     glEnd();
 
     // Labels; then the unit text after the last one.
-    const int font = fontCount > 1 ? 1 : 0;
-    if (fonts && fontCount > 0 && fonts[font] && fonts[font]->isLoaded()) {
-        const float colourValue = -white[0] - 1.0f;
-        GlyphLists sink;
-        char text[64];
-        for (int i = 0; i <= n; ++i) {
-            float anchor[3];
-            ruler.label(i, rulerScale, text, sizeof(text), anchor);
-            StrokeFont::drawText(*this, text, anchor, 1, ruler.textHeight, 0.0f, 0.0f, font, colourValue, true, &sink);
-            if (i == n) {
-                float width = 0, unitAnchor[3];
-                fonts[font]->measure(text, &width, nullptr, nullptr, nullptr, nullptr);
-                ruler.unitAnchor(width, fonts[font]->maxY(), anchor, unitAnchor);
-                std::snprintf(text, sizeof(text), "(%s)", rulerUnits.c_str());
-                StrokeFont::drawText(*this, text, unitAnchor, 0, ruler.textHeight, 0.0f, 0.0f, font, colourValue,
-                                     true, &sink);
-            }
-        }
-    }
+    GlyphLists sink;
+    ruler.drawLabels(*this, &sink, -white[0] - 1.0f);
     glPopMatrix();
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();

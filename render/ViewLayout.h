@@ -6,6 +6,10 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
+#include <string>
+
+#include "render/Graphics.h"
+#include "render/StrokeFont.h"
 
 // The view window of a w x h pixel viewport at depth 0: x0, x1, y0, y1 with
 // the shorter side spanning -1..1.
@@ -86,6 +90,25 @@ struct RulerLayout {
         out[0] = float((right + 1.0) / 2.0);
         out[1] = lastAnchor[1];
         out[2] = 0.0f;
+    }
+
+    // The labels and the unit text ("(units)") in the renderer's ruler
+    // font, in the grey level colourValue stands for.
+    void drawLabels(Graphics& g, StrokeFont::GlyphSink* sink, float colourValue) const {
+        const int font = g.fontCount > 1 ? 1 : 0;
+        if (!g.fonts || g.fontCount <= 0 || !g.fonts[font] || !g.fonts[font]->isLoaded()) return;
+        char text[64];
+        for (int i = 0; i <= subdivisions; ++i) {
+            float anchor[3];
+            label(i, g.rulerScale, text, sizeof(text), anchor);
+            StrokeFont::drawText(g, text, anchor, 1, textHeight, 0.0f, 0.0f, font, colourValue, true, sink);
+            if (i < subdivisions) continue;
+            float width = 0, after[3];
+            g.fonts[font]->measure(text, &width, nullptr, nullptr, nullptr, nullptr);
+            unitAnchor(width, g.fonts[font]->maxY(), anchor, after);
+            const std::string units = "(" + g.rulerUnits + ")";
+            StrokeFont::drawText(g, units.c_str(), after, 0, textHeight, 0.0f, 0.0f, font, colourValue, true, sink);
+        }
     }
 
 private:

@@ -138,6 +138,26 @@ public:
         viewport->fitView(&r);
     }
 
+    // Three axis triads, types 0 to 2, side by side in 80 x 80 viewports
+    // of a 240 x 110 window (large letters, which may reach out of their
+    // viewport as in the corner of a real one).
+    static bool drawAxisTriads(Graphics& r) {
+        r.windowWidth = 240;
+        r.windowHeight = 110;
+        r.setViewport(0, 0, 1, 1);
+        if (!r.beginFrame(0, true)) return false;
+        for (int type = 0; type < 3; ++type) {
+            r.setViewport(type / 3.0f, 0, 1 / 3.0f, 80 / 110.0f);
+            r.loadIdentity();
+            r.rotate(1, 0, 0, 20);
+            r.rotate(0, 1, 0, -30);
+            r.drawAxis(type);
+        }
+        r.endFrame();
+        r.finishFrame();
+        return true;
+    }
+
     // ---- the scenes (each returns its main object, when it has one)
 
     vkoGraphicObj* litSmoothSphere() {

@@ -121,19 +121,17 @@ TEST_F(RasterScene, AgreesOnBothKindsOfBackground) {
     EXPECT_EQ(px[3 * (60 * kW + 80)], int(256 * 0.1f));
 }
 
+TEST_F(RasterScene, AgreesOnTheRulerWithItsUnits) {
+    kit->viewport->isRulerVisibleFlag = 1;
+    kit->viewport->rulerScale = 2.0f;
+    kit->viewport->rulerUnits = "mm";
+    draw();
+    expectGolden("ruler_units");
+}
+
 TEST_F(RasterScene, AgreesOnTheAxisTriads) {
     makeRenderer(240, 110);
-    r->setViewport(0, 0, 1, 1);
-    ASSERT_TRUE(r->beginFrame(0, true));
-    for (int type = 0; type < 3; ++type) {
-        r->setViewport(type / 3.0f, 0, 1 / 3.0f, 80 / 110.0f);
-        r->loadIdentity();
-        r->rotate(1, 0, 0, 20);
-        r->rotate(0, 1, 0, -30);
-        r->drawAxis(type);
-    }
-    r->endFrame();
-    r->finishFrame();
+    ASSERT_TRUE(goldenscenes::Kit::drawAxisTriads(*r));
     expectGolden("axis_triads", 240, 110, false);
 }
 

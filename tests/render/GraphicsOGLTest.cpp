@@ -169,21 +169,7 @@ TEST_F(OglScene, TwoColourBackgroundsOfEachKind) {
 }
 
 TEST_F(OglScene, AxisTriadsOfTheThreeTypes) {
-    // Three 80 x 80 viewports side by side: large letters, which may reach
-    // out of their viewport as in the corner of a real one.
-    r->windowWidth = 240;
-    r->windowHeight = 110;
-    r->setViewport(0, 0, 1, 1);
-    ASSERT_TRUE(r->beginFrame(0, true));
-    for (int type = 0; type < 3; ++type) {
-        r->setViewport(type / 3.0f, 0, 1 / 3.0f, 80 / 110.0f);
-        r->loadIdentity();
-        r->rotate(1, 0, 0, 20);
-        r->rotate(0, 1, 0, -30);
-        r->drawAxis(type);
-    }
-    r->endFrame();
-    r->finishFrame();
+    ASSERT_TRUE(goldenscenes::Kit::drawAxisTriads(*r));
     glFinish();
     expectGolden("axis_triads", 240, 110);
 }
