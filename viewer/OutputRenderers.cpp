@@ -1,14 +1,28 @@
 #include "viewer/OutputRenderers.h"
 
+#include <new>
+
+#include "output/GraphicsAEARaster.h"
+
 namespace outputrenderers {
 
-// The software raster renderer is not built yet: off-screen raster output
-// falls back to the window's pixels.
-Graphics* CreateRasterRenderer(const RasterRequest&) { return nullptr; }
+// The software raster renderer: any size, no window, no OpenGL.  Null when
+// its store cannot be held (it has said so, naming the size).
+Graphics* CreateRasterRenderer(const RasterRequest& request) {
+    auto* r = new (std::nothrow) GraphicsAEARaster(request.current, request.width, request.height,
+                                                   request.toleranceFactor, request.lineWidth, request.reverse,
+                                                   request.colourMode);
+    if (r && !r->usable) {
+        delete r;
+        return nullptr;
+    }
+    return r;
+}
 
-bool ReadRasterPixels(Graphics*, std::vector<unsigned char>& rgb) {
-    rgb.clear();
-    return false;
+bool ReadRasterPixels(Graphics* raster, std::vector<unsigned char>& rgb) {
+    auto* r = dynamic_cast<GraphicsAEARaster*>(raster);
+    rgb = r ? r->readPixels() : std::vector<unsigned char>();
+    return !rgb.empty();
 }
 
 // No PostScript renderer or raster PostScript writer yet: PS and EPS output
