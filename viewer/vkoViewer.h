@@ -304,8 +304,7 @@ public:
     // and Delete.  outputMessage holds what the key has to say.
     void HandleKey(VWindow* window, int key, int modifiers);
     void BuildHelpText();
-    // The output description line into outputMessage.
-    void DescribeOutput();
+    // Ctrl-I: the cube capture when the capturing flag turns on.
     void ToggleCubeCapture();
     // ---- end of keyboard commands
 

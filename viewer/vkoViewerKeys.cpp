@@ -54,12 +54,6 @@ void viewDown(V& v, bool turn, float a, float b, float c) {
     v.CenterView();
 }
 
-// An output settings key: the change, then the description line.
-void changeOutput(V& v, void (*change)(OutputSettings&)) {
-    change(v.output);
-    v.DescribeOutput();
-}
-
 // Modifier combinations of the arrow keys.
 bool shiftAlone(const W& w) { return (w.modifiers & (kShift | kCtrl)) == kShift; }
 bool ctrlAlone(const W& w) { return (w.modifiers & (kShift | kCtrl)) == kCtrl; }
@@ -103,7 +97,7 @@ const V::KeyEntry kKeyTable[] = {
      }},
     {'?', nullptr, [](V& v, W& w) { v.BuildHelpText(); }},
     {'a', "toggle axis visibility", [](V& v, W& w) { v.ToggleViewportAxis(); }},
-    {'A', "toggle print antialias", [](V& v, W& w) { changeOutput(v, [](OutputSettings& o) { o.outputAntialias = !o.outputAntialias; }); }},
+    {'A', "toggle print antialias", [](V& v, W& w) { v.ToggleOutputAntialias(); }},
     {'b', "toggle viewport border visibility", [](V& v, W& w) { v.ToggleViewportBorder(); }},
     {'B', "toggle double buffering", [](V& v, W& w) {
          if (v.renderer) v.renderer->doubleBuffered = !v.renderer->doubleBuffered;
@@ -114,7 +108,7 @@ const V::KeyEntry kKeyTable[] = {
     {'F', "toggle face transparency", [](V& v, W& w) { v.ToggleViewportGraphicsProperty(kTransparent); }},
     {'g', "toggle ruler visibility", [](V& v, W& w) { v.ToggleViewportRuler(); }},
     {'i', "toggle line visibility", [](V& v, W& w) { v.ToggleViewportGraphicsProperty(kLines); }},
-    {'k', "set colour mode of image output file", [](V& v, W& w) { changeOutput(v, [](OutputSettings& o) { o.outputColourMode = (o.outputColourMode + 1) % 3; }); }},
+    {'k', "set colour mode of image output file", [](V& v, W& w) { v.CycleOutputColourMode(); }},
     {'l', "toggle lighting", [](V& v, W& w) { v.ToggleViewportGraphicsProperty(kLighting); }},
     {'L', "toggle specular visibility", [](V& v, W& w) { v.ToggleViewportGraphicsProperty(kSpecular); }},
     {'m', "toggle smooth shading", [](V& v, W& w) {
@@ -125,9 +119,7 @@ const V::KeyEntry kKeyTable[] = {
     {'n', "toggle projection between orthographic and perspective", [](V& v, W& w) { v.ToggleViewportProjection(); }},
     {'o', "toggle overlay visibility", [](V& v, W& w) { v.ToggleViewportGraphicsProperty(kOverlay); }},
     {'p', "generate image output file", [](V& v, W& w) { v.Redraw(true); }},
-    {'Q', "set lossy raster image quality factor", [](V& v, W& w) { changeOutput(v, [](OutputSettings& o) {
-             if (o.outputType == OUTPUT_JPG && !o.setQuality(o.outputQuality + 5)) o.setQuality(50);
-         }); }},
+    {'Q', "set lossy raster image quality factor", [](V& v, W& w) { v.RaiseOutputQuality(); }},
     {'r', "reset view", [](V& v, W& w) {
          push(v);
          const bool previous = v.SuspendDrawing(true);
@@ -138,11 +130,8 @@ const V::KeyEntry kKeyTable[] = {
      }},
     {'R', "reverse video", [](V& v, W& w) { v.ReverseVideo(); }},
     {'s', "set normal/sparse/auto-sparse drawing mode", [](V& v, W& w) { v.outlineMode = (v.outlineMode + 1) % 3; }},
-    {'S', "set raster image output file scale factor", [](V& v, W& w) { changeOutput(v, [](OutputSettings& o) {
-             if (o.outputType == OUTPUT_PS || o.outputType == OUTPUT_EPS) return;
-             o.setScalePercent(o.outputScalePercent * 2 > 800 ? 100 : o.outputScalePercent * 2);
-         }); }},
-    {'t', "set type of image output file", [](V& v, W& w) { changeOutput(v, [](OutputSettings& o) { o.setOutputType((o.outputType + 1) % OutputSettings::kNumTypes); }); }},
+    {'S', "set raster image output file scale factor", [](V& v, W& w) { v.RaiseOutputScale(); }},
+    {'t', "set type of image output file", [](V& v, W& w) { v.CycleOutputType(); }},
     {'u', "undo transformation", [](V& v, W& w) { v.TransformView(6, 0, 0, 0, 0, true); }},
     {'U', "redo transformation", [](V& v, W& w) { v.TransformView(7, 0, 0, 0, 0, true); }},
     {'V', "toggle vertex visibility", [](V& v, W& w) { v.ToggleViewportGraphicsProperty(kVertices); }},
@@ -264,11 +253,12 @@ void vkoViewer::BuildHelpText() {
     std::snprintf(outputMessage, sizeof outputMessage, "%s", text.c_str());
 }
 
-void vkoViewer::DescribeOutput() {
-    const int type = output.outputType;
-    const char* word = type >= 0 && type < OutputSettings::kNumTypes ? OutputSettings::kTypeWords[type] : "UNKNOWN";
-    std::snprintf(outputMessage, sizeof outputMessage, "\nOutput file: name is %s, type is %s\n",
-                  output.outputFileName.c_str(), word);
+void vkoViewer::ToggleCubeCapture() {
+    capturingCube = !capturingCube;
+    if (!capturingCube) return;
+    captureCubeFaces();
+    // The capture is over, also when it could not be made (a window that is
+    // not square): the next Ctrl-I tries again instead of only clearing the
+    // flag.
+    capturingCube = false;
 }
-
-void vkoViewer::ToggleCubeCapture() { capturingCube = !capturingCube; }

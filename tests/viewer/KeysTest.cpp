@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include <QFile>
+#include <QImage>
+
 #include "InputWindowFixture.h"
 #include "render/Graphics.h"
 
@@ -278,6 +281,66 @@ TEST_F(KeysTest, KeysWaitForAViewportAndForTheButtons) {
     EXPECT_EQ(viewer->ViewportAxisShown(), axis);
     key(Qt::Key_Escape);
     EXPECT_EQ(exitStatus, -1);
+}
+
+TEST_F(KeysTest, OutputKeysDescribeTheNextOutputAndPWritesIt) {
+    addSquare("square");
+    const int w = win->windowWidth, h = win->windowHeight;
+    struct Case {
+        char key;
+        std::string shown;  // as the user reads it: one percent sign
+    } cases[] = {
+        {'S', "\nOutput file: name is viewerOutput.png, type is PNG, mode is COLOUR, 200% (" + std::to_string(2 * w) +
+                  " x " + std::to_string(2 * h) + " pixels), antialiased\n"},
+        {'A', "\nOutput file: name is viewerOutput.png, type is PNG, mode is COLOUR, 200% (" + std::to_string(2 * w) +
+                  " x " + std::to_string(2 * h) + " pixels)\n"},
+        {'k', "\nOutput file: name is viewerOutput.png, type is PNG, mode is BW, 200% (" + std::to_string(2 * w) +
+                  " x " + std::to_string(2 * h) + " pixels)\n"},
+        {'t', "\nOutput file: name is viewerOutput.kvf, type is KVF\n"},
+        {'t', "\nOutput file: name is viewerOutput.jpg, type is JPG, mode is BW, quality 90, 200% (" +
+                  std::to_string(2 * w) + " x " + std::to_string(2 * h) + " pixels)\n"},
+        {'Q', "\nOutput file: name is viewerOutput.jpg, type is JPG, mode is BW, quality 95, 200% (" +
+                  std::to_string(2 * w) + " x " + std::to_string(2 * h) + " pixels)\n"},
+    };
+    for (const Case& c : cases) {
+        messages.clear();
+        key(c.key);
+        ASSERT_EQ(messages.entries().size(), 1u) << c.key;
+        EXPECT_EQ(messages.entries()[0].text, c.shown) << c.key;
+    }
+
+    // p writes the picture of the window.
+    for (int i = 0; i < 6; ++i) key('t');  // round to PNG again
+    key('k');
+    key('k');  // and to colour
+    ASSERT_EQ(viewer->output.outputType, OUTPUT_PNG);
+    ASSERT_EQ(viewer->output.outputColourMode, 0);
+    messages.clear();
+    key('p');
+    QImage picture("viewerOutput.png");
+    ASSERT_FALSE(picture.isNull());
+    const QColor centre = picture.pixelColor(picture.width() / 2, picture.height() / 2);
+    const QColor corner = picture.pixelColor(2, 2);
+    EXPECT_GT(centre.red(), 150) << "the red square";
+    EXPECT_LT(centre.green(), 80);
+    EXPECT_LT(corner.red(), 80) << "the background";
+    EXPECT_TRUE(messages.contains("\nImage printed to file: viewerOutput.png\n"));
+}
+
+TEST_F(KeysTest, CubeCaptureNeedsASquareWindowAndCanBeRetried) {
+    addSquare("square");
+    key(Qt::Key_I, Qt::ControlModifier);  // 400 x 300: nothing
+    EXPECT_FALSE(QFile::exists("cubicpano.bmp"));
+    EXPECT_FALSE(viewer->capturingCube);
+    box->resize(300, 300);
+    QTest::qWait(100);
+    ASSERT_EQ(win->windowWidth, win->windowHeight);
+    key(Qt::Key_I, Qt::ControlModifier);
+    ASSERT_TRUE(QFile::exists("cubicpano.bmp"));
+    QImage cube("cubicpano.bmp");
+    EXPECT_EQ(cube.width(), win->windowWidth);
+    EXPECT_EQ(cube.height(), 6 * win->windowWidth);
+    EXPECT_FALSE(viewer->capturingCube);
 }
 
 TEST_F(KeysTest, EscEndsTheStandAloneViewerWithStatusZero) {
