@@ -6,13 +6,12 @@
 
 #include <QDir>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QTest>
-#include <QWheelEvent>
 
 #include <memory>
 #include <string>
 
+#include "QtWindowInput.h"
 #include "TestSupport.h"
 #include "platform/MessageSink.h"
 #include "render/GLWindow.h"
@@ -80,26 +79,18 @@ protected:
         return o;
     }
 
-    // Qt position of a window pixel counted from the bottom left.
-    QPointF qt(QPoint gl) const { return QPointF(gl.x(), win->height() - 1 - gl.y()); }
     void mouse(QEvent::Type type, QPoint gl, Qt::MouseButton button, Qt::MouseButtons buttons,
                Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QMouseEvent e(type, qt(gl), win->mapToGlobal(qt(gl)), button, buttons, mods);
-        QCoreApplication::sendEvent(win, &e);
+        qtinput::mouse(win, type, gl, button, buttons, mods);
     }
     void click(QPoint gl, Qt::MouseButton b, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        mouse(QEvent::MouseButtonPress, gl, b, b, mods);
-        mouse(QEvent::MouseButtonRelease, gl, b, Qt::NoButton, mods);
+        qtinput::click(win, gl, b, mods);
     }
     void drag(QPoint from, QPoint to, Qt::MouseButton b, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        mouse(QEvent::MouseButtonPress, from, b, b, mods);
-        for (int i = 1; i <= 4; ++i) mouse(QEvent::MouseMove, from + (to - from) * i / 4, Qt::NoButton, b, mods);
-        mouse(QEvent::MouseButtonRelease, to, b, Qt::NoButton, mods);
+        qtinput::drag(win, from, to, b, mods);
     }
     void wheel(QPoint gl, int delta, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QWheelEvent e(qt(gl), win->mapToGlobal(qt(gl)), QPoint(), QPoint(0, delta), Qt::NoButton, mods,
-                      Qt::NoScrollPhase, false);
-        QCoreApplication::sendEvent(win, &e);
+        qtinput::wheel(win, gl, delta, mods);
     }
     void key(char c, Qt::KeyboardModifiers mods = Qt::NoModifier) { QTest::keyClick(win, c, mods); }
     void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) { QTest::keyClick(win, k, mods); }
