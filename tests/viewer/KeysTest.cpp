@@ -4,6 +4,8 @@
 // keys to the viewer's key codes.
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -143,18 +145,60 @@ TEST_F(KeysTest, CountersAndCycles) {
     key('w');
     EXPECT_EQ(viewer->viewportLayout, 2);
 
-    // Toggles of every object in the viewport, and of the viewport.
-    const bool faces = o->faces, lines = o->lines;
-    key('f');
-    key('i');
-    EXPECT_EQ(o->faces, !faces);
-    EXPECT_EQ(o->lines, !lines);
-    const bool axis = viewer->ViewportAxisShown();
-    key('a');
-    EXPECT_EQ(viewer->ViewportAxisShown(), !axis);
-    const bool ortho = viewer->ViewportOrthographic();
-    key('n');
-    EXPECT_EQ(viewer->ViewportOrthographic(), !ortho);
+}
+
+TEST_F(KeysTest, ObjectAndViewportSwitches) {
+    vkoGraphicObj* o = addSquare("square");
+    auto property = [&](int id) {
+        bool unknown = false;
+        const float value = o->getProperty(id, unknown);
+        EXPECT_FALSE(unknown) << id;
+        return value;
+    };
+    struct ObjectCase {
+        int qtKey;
+        const char* text;
+        Qt::KeyboardModifiers mods;
+        std::vector<int> properties;
+    } objectCases[] = {
+        {Qt::Key_F, "f", Qt::NoModifier, {1}},      {Qt::Key_F, "F", Qt::NoModifier, {11}},
+        {Qt::Key_I, "i", Qt::NoModifier, {2}},      {Qt::Key_V, "V", Qt::NoModifier, {3}},
+        {Qt::Key_L, "l", Qt::NoModifier, {4}},      {Qt::Key_L, "L", Qt::NoModifier, {5}},
+        {Qt::Key_M, "m", Qt::NoModifier, {8, 7}},   {Qt::Key_M, "M", Qt::NoModifier, {21}},
+        {Qt::Key_O, "o", Qt::NoModifier, {9}},      {Qt::Key_P, "p", Qt::ControlModifier, {16}},
+    };
+    for (const ObjectCase& c : objectCases) {
+        std::vector<float> before;
+        for (int id : c.properties) before.push_back(property(id));
+        QKeyEvent press(QEvent::KeyPress, c.qtKey, c.mods, QString::fromLatin1(c.text));
+        QCoreApplication::sendEvent(win, &press);
+        for (size_t i = 0; i < c.properties.size(); ++i)
+            EXPECT_EQ(property(c.properties[i]) != 0.0f, before[i] == 0.0f)
+                << c.text << " toggles property " << c.properties[i];
+    }
+
+    struct ViewportCase {
+        std::function<void()> press;
+        std::function<bool()> state;
+    } viewportCases[] = {
+        {[&] { key('a'); }, [&] { return viewer->ViewportAxisShown(); }},
+        {[&] { key('b'); }, [&] { return viewer->ViewportBorderShown(); }},
+        {[&] { key('g'); }, [&] { return viewer->ViewportRulerShown(); }},
+        {[&] { key('n'); }, [&] { return viewer->ViewportOrthographic(); }},
+        {[&] { key('W'); }, [&] { return viewer->viewportMaximized; }},
+        {[&] { key('B'); }, [&] { return viewer->renderer->doubleBuffered; }},
+        {[&] { key('R'); }, [&] { return viewer->output.reverseColours; }},
+        {[&] { key(Qt::Key_A, Qt::ControlModifier); }, [&] { return viewer->ViewportAutofit(); }},
+        {[&] { key(Qt::Key_F, Qt::ControlModifier); }, [&] { return viewer->showFrameRate; }},
+        {[&] { key(Qt::Key_S, Qt::ControlModifier); }, [&] { return viewer->viewSync; }},
+    };
+    for (size_t i = 0; i < std::size(viewportCases); ++i) {
+        const bool before = viewportCases[i].state();
+        viewportCases[i].press();
+        EXPECT_EQ(viewportCases[i].state(), !before) << "case " << i;
+    }
+    // R turns the background colours over.
+    EXPECT_FLOAT_EQ(viewer->backGroundColor[0], 1.0f);
 }
 
 TEST_F(KeysTest, ViewKeysGiveTheirRotations) {
