@@ -187,7 +187,6 @@ const V::KeyEntry kKeyTable[] = {
     {-1, nullptr, nullptr},
 };
 
-
 }  // namespace
 
 const vkoViewer::KeyEntry* vkoViewer::KeyTable() { return kKeyTable; }
