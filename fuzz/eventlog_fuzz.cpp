@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -74,6 +75,10 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     if (mkdtemp(dir)) {
         scratchDir = dir;
         recordingPath = scratchDir + "/input.key";
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(scratchDir, ignored);
+        });
     }
     return 0;
 }
