@@ -12,6 +12,7 @@
 #include <set>
 #include <vector>
 
+#include "QtWindowInput.h"
 #include "TestSupport.h"
 #include "render/GLWindow.h"
 #include "render/Graphics.h"
@@ -510,24 +511,16 @@ protected:
         return QPoint(int(std::lround(out[0])), int(std::lround(out[1])));
     }
     float pixelsPerUnit() { return float(pixelOf(1, 0, 0).x() - pixelOf(0, 0, 0).x()); }
-    QPointF qt(QPoint gl) const { return QPointF(gl.x(), win->height() - 1 - gl.y()); }
+    QPointF qt(QPoint gl) const { return qtinput::qtPoint(win, gl); }
     void send(QEvent::Type type, QPoint gl, Qt::MouseButton button, Qt::MouseButtons buttons,
               Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QMouseEvent e(type, qt(gl), win->mapToGlobal(qt(gl)), button, buttons, mods);
-        QCoreApplication::sendEvent(win, &e);
+        qtinput::mouse(win, type, gl, button, buttons, mods);
     }
     void click(QPoint gl, Qt::MouseButton b, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        send(QEvent::MouseButtonPress, gl, b, b, mods);
-        send(QEvent::MouseButtonRelease, gl, b, Qt::NoButton, mods);
+        qtinput::click(win, gl, b, mods);
     }
     void dragTo(QPoint from, QPoint to, Qt::MouseButton b, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        send(QEvent::MouseButtonPress, from, b, b, mods);
-        const int steps = 4;
-        for (int i = 1; i <= steps; ++i) {
-            QPoint p = from + (to - from) * i / steps;
-            send(QEvent::MouseMove, p, Qt::NoButton, b, mods);
-        }
-        send(QEvent::MouseButtonRelease, to, b, Qt::NoButton, mods);
+        qtinput::drag(win, from, to, b, mods);
     }
     static std::set<int> faceSet(const std::vector<PickRecord>& records, int id) {
         std::set<int> out;
@@ -715,10 +708,7 @@ TEST_F(MousePickTest, ConstrainedDragMovesOnlyAlongItsAxis) {
 TEST_F(MousePickTest, WheelAndShiftBoxThroughQtEvents) {
     addGrid("grid");
     const float scale = v->view->scale;
-    const QPointF pos = qt(pixelOf(0, 0, 0));
-    QWheelEvent e(pos, win->mapToGlobal(pos), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
-                  Qt::NoScrollPhase, false);
-    QCoreApplication::sendEvent(win, &e);
+    qtinput::wheel(win, pixelOf(0, 0, 0), 120);
     EXPECT_NEAR(v->view->scale, scale / 1.025f, 1e-5f);
 
     // A Shift box around the grid's upper right quarter zooms in and

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <cstdlib>
 
 #include <string>
 #include <vector>
@@ -70,6 +71,10 @@ int main(int argc, char** argv) {
     // --output FILE [--size WxH]: render one frame of the scene without a
     // window (software renderer) into FILE, its type from the extension.
     std::string snapshot, outputFile, size;
+    // --replay[=MS] (with -e): replay "viewerEvent.key" on the loaded
+    // "viewerEvent.dmp", one event every MS milliseconds (20).
+    int replayMs = -1;
+    bool eventStart = false;
     std::vector<std::string> words;
     words.push_back(argc > 0 ? argv[0] : "viewer");
     for (int i = 1; i < argc; ++i) {
@@ -77,7 +82,13 @@ int main(int argc, char** argv) {
         if (optionValue(word, "snapshot", i, argc, argv, snapshot)) continue;
         if (optionValue(word, "output", i, argc, argv, outputFile)) continue;
         if (optionValue(word, "size", i, argc, argv, size)) continue;
+        if (word == "--replay" || word.rfind("--replay=", 0) == 0) {
+            replayMs = word.size() > 9 ? std::atoi(word.c_str() + 9) : 20;
+            if (replayMs < 0) replayMs = 0;
+            continue;
+        }
         if (word.rfind("--", 0) == 0) continue;
+        if (word == "-e") eventStart = true;
         words.push_back(word);
     }
     int outputWidth = -1, outputHeight = -1;
@@ -97,6 +108,11 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < words.size(); ++i) {
         if (i) args += ' ';
         args += quoteWord(words[i]);
+    }
+
+    if (replayMs >= 0 && !eventStart) {
+        std::fprintf(stderr, "viewer: --replay needs -e\n");
+        return 1;
     }
 
     if (!outputFile.empty()) {
@@ -123,6 +139,13 @@ int main(int argc, char** argv) {
     if (box && !viewer->NoWindow()) {
         box->resize(900, 700);
         box->show();
+    }
+    if (replayMs >= 0) {
+        // The replay waits for the window to have its size.
+        if (!box || viewer->NoWindow() || !viewer->ReplayEvents(nullptr, replayMs)) {
+            std::fprintf(stderr, "viewer: cannot replay viewerEvent.key\n");
+            return 1;
+        }
     }
     if (!snapshot.empty()) {
         if (!box || viewer->NoWindow()) {
