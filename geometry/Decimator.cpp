@@ -5,6 +5,8 @@
 #include <cmath>
 #include <new>
 
+#include <sys/mman.h>
+
 #include "scene/GraphicData.h"
 
 namespace {
@@ -83,6 +85,23 @@ double Decimator::Quadric::error(const float p[3]) const {
 
 // ------------------------------------------------------------------ tables
 
+template <typename T>
+T* LargeTableAllocator<T>::allocate(size_t n) {
+    constexpr size_t kHuge = size_t(2) << 20;
+    if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+    size_t bytes = n * sizeof(T);
+    void* p = nullptr;
+    if (bytes >= 2 * kHuge) {
+        bytes = (bytes + kHuge - 1) / kHuge * kHuge;
+        if (posix_memalign(&p, kHuge, bytes) != 0) p = nullptr;
+        if (p) madvise(p, bytes, MADV_HUGEPAGE);
+    } else {
+        p = std::malloc(std::max<size_t>(bytes, 1));
+    }
+    if (!p) throw std::bad_alloc();
+    return static_cast<T*>(p);
+}
+
 Decimator::Decimator(int numVertices, int numTriangles, float sizeScale, const std::atomic<bool>* abort)
     : capVertices_(std::max(numVertices, 0)),
       capTriangles_(std::max(numTriangles, 0)),
@@ -90,8 +109,10 @@ Decimator::Decimator(int numVertices, int numTriangles, float sizeScale, const s
       abort_(abort) {
     verts_.reserve(size_t(capVertices_));
     tris_.reserve(size_t(capTriangles_));
-    // Every vertex starts with room for 10 triangles in the pool.
-    pool_.reserve(size_t(capVertices_) * 10);
+    // Every vertex starts with room for 10 triangles in the pool; a survivor
+    // of collapses moves to room for 20 at the end, which is reserved too, so
+    // the pool is not copied as it grows.
+    pool_.reserve(size_t(capVertices_) * 20);
 }
 
 void Decimator::addVertex(const float position[3], float value) {
@@ -161,62 +182,66 @@ int Decimator::nextRandom() {
 // ------------------------------------------------------------------ heap
 // A max-heap on key (= -cost): the cheapest collapse is on top.
 
-void Decimator::heapSwap(int a, int b) {
-    std::swap(heap_[size_t(a)], heap_[size_t(b)]);
-    tris_[size_t(heap_[size_t(a)])].heapPos = a;
-    tris_[size_t(heap_[size_t(b)])].heapPos = b;
-}
-
-void Decimator::siftUp(int pos) {
+// A 4-ary heap: a node's four children share one cache line, and there are
+// half as many levels to pass as in a binary heap.
+void Decimator::siftUp(size_t pos) {
+    const HeapEntry e = heap_[pos];
     while (pos > 0) {
-        const int parent = (pos - 1) / 2;
-        if (!(tris_[size_t(heap_[size_t(pos)])].key > tris_[size_t(heap_[size_t(parent)])].key)) break;
-        heapSwap(pos, parent);
+        const size_t parent = (pos - 1) / 4;
+        if (!(heap_[parent].key < e.key)) break;
+        heap_[pos] = heap_[parent];
         pos = parent;
     }
+    heap_[pos] = e;
 }
 
-void Decimator::siftDown(int pos) {
-    const int n = static_cast<int>(heap_.size());
+void Decimator::siftDown(size_t pos) {
+    const size_t n = heap_.size();
+    const HeapEntry e = heap_[pos];
     for (;;) {
-        const int l = 2 * pos + 1, r = l + 1;
-        int best = pos;
-        if (l < n && tris_[size_t(heap_[size_t(l)])].key > tris_[size_t(heap_[size_t(best)])].key) best = l;
-        if (r < n && tris_[size_t(heap_[size_t(r)])].key > tris_[size_t(heap_[size_t(best)])].key) best = r;
-        if (best == pos) return;
-        heapSwap(pos, best);
+        const size_t first = 4 * pos + 1;
+        if (first >= n) break;
+        size_t best = first;
+        const size_t last = std::min(first + 4, n);
+        for (size_t c = first + 1; c < last; ++c)
+            if (heap_[c].key > heap_[best].key) best = c;
+        if (!(heap_[best].key > e.key)) break;
+        heap_[pos] = heap_[best];
         pos = best;
     }
+    heap_[pos] = e;
+}
+
+void Decimator::heapify() {
+    for (size_t i = heap_.size() / 4 + 1; i-- > 0;)
+        if (i < heap_.size()) siftDown(i);
 }
 
 void Decimator::heapPush(int tri) {
-    tris_[size_t(tri)].heapPos = static_cast<int>(heap_.size());
-    heap_.push_back(tri);
-    siftUp(static_cast<int>(heap_.size()) - 1);
+    Triangle& t = tris_[size_t(tri)];
+    if (t.heapKey >= t.key) return;  // dearer: its old entry comes up first
+    t.heapKey = t.key;
+    heap_.push_back({t.key, tri});
+    siftUp(heap_.size() - 1);
 }
 
-void Decimator::heapRemove(int tri) {
-    const int pos = tris_[size_t(tri)].heapPos;
-    if (pos < 0) return;
-    const int last = static_cast<int>(heap_.size()) - 1;
-    if (pos != last) heapSwap(pos, last);
-    heap_.pop_back();
-    tris_[size_t(tri)].heapPos = -1;
-    if (pos != last) {
-        const int moved = heap_[size_t(pos)];
-        siftUp(pos);
-        siftDown(tris_[size_t(moved)].heapPos);
+int Decimator::heapTop() {
+    while (!heap_.empty()) {
+        const HeapEntry e = heap_.front();
+        Triangle& t = tris_[size_t(e.tri)];
+        if (t.alive && e.key == t.heapKey && e.key == t.key) return e.tri;
+        if (t.alive && e.key == t.heapKey) {
+            // Dearer since it was queued: back in with its current key.
+            t.heapKey = t.key;
+            heap_.front().key = t.key;
+        } else {
+            heap_.front() = heap_.back();
+            heap_.pop_back();
+            if (heap_.empty()) break;
+        }
+        siftDown(0);
     }
-}
-
-void Decimator::heapUpdate(int tri) {
-    const int pos = tris_[size_t(tri)].heapPos;
-    if (pos < 0) {
-        heapPush(tri);
-        return;
-    }
-    siftUp(pos);
-    siftDown(tris_[size_t(tri)].heapPos);
+    return -1;
 }
 
 // ------------------------------------------------------------------ cost
@@ -298,8 +323,7 @@ void Decimator::deleteTriangle(int tri) {
         if ((i > 0 && v == t.v[0]) || (i > 1 && v == t.v[1])) continue;
         setRemove(v, tri);
     }
-    heapRemove(tri);
-    t.alive = false;
+    t.alive = false;  // its heap entries are dropped as they come up
     --liveTriangles_;
 }
 
@@ -348,7 +372,17 @@ void Decimator::collapse(int tri) {
     for (int i = 0; i < s.size; ++i) {
         const int u = pool_[size_t(s.off) + size_t(i)];
         computeCost(u);
-        heapUpdate(u);
+        heapPush(u);
+    }
+    // Stale entries pile up; past a limit the heap is rebuilt from the live ones.
+    if (heap_.size() > 4 * size_t(liveTriangles_) + 4096) {
+        size_t kept = 0;
+        for (const HeapEntry& e : heap_) {
+            const Triangle& t = tris_[size_t(e.tri)];
+            if (t.alive && t.heapKey == e.key) heap_[kept++] = e;
+        }
+        heap_.resize(kept);
+        heapify();
     }
 }
 
@@ -407,21 +441,22 @@ bool Decimator::decimate(float errorBound, int minTriangles) {
 
     // First costs, then the heap in one go.
     heap_.clear();
-    heap_.reserve(size_t(liveTriangles_));
+    heap_.reserve(size_t(liveTriangles_) * 2);
     for (int i = 0; i < nt; ++i) {
         if ((i & kPollMask) == 0 && aborted()) return false;
-        if (!tris_[size_t(i)].alive) continue;
+        Triangle& t = tris_[size_t(i)];
+        if (!t.alive) continue;
         computeCost(i);
-        tris_[size_t(i)].heapPos = static_cast<int>(heap_.size());
-        heap_.push_back(i);
+        t.heapKey = t.key;
+        heap_.push_back({t.key, i});
     }
-    for (int i = static_cast<int>(heap_.size()) / 2 - 1; i >= 0; --i) siftDown(i);
+    heapify();
 
     const double limit = double(errorBound) * sizeScale_ * sizeScale_;
-    while (liveTriangles_ > minTriangles && !heap_.empty()) {
+    while (liveTriangles_ > minTriangles) {
         if (aborted()) return false;
-        const int top = heap_[0];
-        if (-tris_[size_t(top)].key > limit) break;
+        const int top = heapTop();
+        if (top < 0 || -tris_[size_t(top)].key > limit) break;
         collapse(top);
     }
     return !aborted();

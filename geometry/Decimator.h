@@ -6,10 +6,27 @@
 // planes, so open surfaces keep their outline.
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <vector>
 
 struct MeshRecord;
 class GraphicData;
+
+// Allocator for the decimator's large tables: blocks of several megabytes
+// are asked for as huge pages, since touching millions of small pages for
+// the first time costs about as much as the decimation itself.
+template <typename T>
+struct LargeTableAllocator {
+    using value_type = T;
+    LargeTableAllocator() = default;
+    template <typename U>
+    LargeTableAllocator(const LargeTableAllocator<U>&) {}
+    T* allocate(size_t n);
+    void deallocate(T* p, size_t) { std::free(p); }
+    template <typename U>
+    bool operator==(const LargeTableAllocator<U>&) const { return true; }
+};
 
 class Decimator {
 public:
@@ -71,7 +88,7 @@ private:
     struct Triangle {
         bool alive = false;
         uint8_t mark = 0;
-        int heapPos = -1;
+        double heapKey = 0;  // key of its newest heap entry; entries with another key are stale
         int v[3] = {0, 0, 0};
         float target[3] = {0, 0, 0};
         float targetValue = -1.0f;
@@ -88,17 +105,27 @@ private:
     void deleteTriangle(int tri);
     int nextRandom();
 
-    void heapPush(int tri);
-    void heapRemove(int tri);
-    void heapUpdate(int tri);
-    void siftUp(int pos);
-    void siftDown(int pos);
-    void heapSwap(int a, int b);
+    // The heap holds (key, triangle) entries and is updated lazily: a
+    // collapse mostly makes its neighbours dearer, and sinking their entries
+    // through every level would cost more than the collapses themselves.  A
+    // cheaper triangle gets a new entry at once; a dearer one keeps its old
+    // entry, which is put back with the current key when it reaches the top.
+    struct HeapEntry {
+        double key;
+        int tri;
+    };
+    void siftUp(size_t pos);
+    void siftDown(size_t pos);
+    void heapify();
+    void heapPush(int tri);  // after its cost changed
+    int heapTop();  // the cheapest live triangle, -1 when none (drops stale entries)
 
-    std::vector<Vertex> verts_;
-    std::vector<Triangle> tris_;
-    std::vector<int> pool_;
-    std::vector<int> heap_;
+    template <typename T>
+    using Table = std::vector<T, LargeTableAllocator<T>>;
+    Table<Vertex> verts_;
+    Table<Triangle> tris_;
+    Table<int> pool_;
+    Table<HeapEntry> heap_;
     std::vector<int> scratch_;
     int capVertices_ = 0;
     int capTriangles_ = 0;
