@@ -1,6 +1,8 @@
 #include "scene/GraphicData.h"
 
-#include <QThread>
+#include "geometry/LODThread.h"
+
+#include <cstdlib>
 #include <cmath>
 #include <system_error>
 #include <thread>
@@ -45,17 +47,59 @@ void ColourMapRecord::setSingle(float red, float green, float blue) {
 
 // ---------------------------------------------------------------- GraphicData
 
-GraphicData::GraphicData(vkoViewer* owner_, LinkStream* input_) : owner(owner_), input(input_) {}
+GraphicData::GraphicData(vkoViewer* owner_, LinkStream* input_)
+    : owner(owner_), input(input_), lodWorker(new LODThread(this)) {}
 
 GraphicData::~GraphicData() { stopLodWorker(); }
 
-void GraphicData::stopLodWorker() {
-    if (!lodWorker) return;
-    lodAbort = true;
+bool GraphicData::startReduction(float errorBound) {
+    if (const char* decimate = std::getenv("VIEWER_DECIMATE")) errorBound = static_cast<float>(std::atof(decimate));
+    if (numFaces <= 100 || hasBackdrop() || !(errorBound >= 0.0f) || !lodWorker || lodWorker->isRunning())
+        return false;
+    // The worker is about to write the reduced mesh: drawing stops using it.
+    reducedReady = false;
+    lodWorker->setErrorBound(errorBound);
+    lodWorker->start();
+    return true;
+}
+
+bool GraphicData::isReducing() const { return lodWorker && lodWorker->isRunning(); }
+
+void GraphicData::waitForReduction() {
+    if (lodWorker) lodWorker->wait();
+}
+
+void GraphicData::requestAbort() {
+    if (lodWorker) lodWorker->requestAbort();
+}
+
+bool GraphicData::acceptReducedMesh() {
+    if (!lodWorker || reducedReady || lodWorker->isRunning()) return false;
+    lodWorker->wait();  // already stopped: returns at once
+    if (!lodWorker->resultsPublished()) return false;
+    reducedReady = true;
+    return reduced.numFaces > 0;
+}
+
+bool GraphicData::cancelReduction() {
+    if (!isReducing()) return false;
+    lodWorker->requestAbort();
     lodWorker->wait();
-    delete lodWorker;
-    lodWorker = nullptr;
-    lodAbort = false;
+    lodWorker->discardResult();  // it may have finished just before the abort
+    reducedReady = false;
+    reduced.clear();
+    return true;
+}
+
+void GraphicData::stopLodWorker() {
+    if (lodWorker) {
+        lodWorker->requestAbort();
+        lodWorker->wait();
+        delete lodWorker;
+        lodWorker = nullptr;
+    }
+    reducedReady = false;
+    reduced.clear();
 }
 
 bool GraphicData::boundsEmpty() const {

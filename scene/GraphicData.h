@@ -13,7 +13,7 @@
 
 class vkoViewer;
 class LinkStream;
-class QThread;
+class LODThread;
 class Graphics;
 class vkoGraphicObj;
 
@@ -173,6 +173,9 @@ public:
 
     // ---- level-of-detail copy (built by the worker)
     MeshRecord reduced;
+    // GUI thread only: the worker has been seen to stop after writing
+    // `reduced`; until then drawing leaves the reduced mesh alone.
+    bool reducedReady = false;
 
     // ---- 2D lines in normalised window coordinates -1..1, z = 0
     int numOverlays = 0;
@@ -190,10 +193,9 @@ public:
 
     vkoViewer* owner = nullptr;
     LinkStream* input = nullptr;
-    // Level-of-detail worker (an LODThread), owned.  The worker polls
-    // lodAbort; stopLodWorker() sets it, waits and deletes the thread.
-    QThread* lodWorker = nullptr;
-    std::atomic<bool> lodAbort{false};
+    // Level-of-detail worker, owned; created with the data, removed for
+    // good when geometry is appended.
+    LODThread* lodWorker = nullptr;
 
     // ---- queries
     bool hasImage() const { return image && image->present(); }
@@ -211,7 +213,23 @@ public:
     // When the per-item values are all equal and no single value is set,
     // the single value takes it; a single value >= 0 drops the array.
     void collapseColours();
-    void stopLodWorker();  // abort, wait and delete the worker (if any)
+    // ---- level-of-detail worker (GUI thread)
+    // Starts a reduction with errorBound ("VIEWER_DECIMATE", when set,
+    // replaces it).  Refused for 100 faces or fewer, a backdrop, a negative
+    // bound, no worker or a worker still running.
+    bool startReduction(float errorBound);
+    bool isReducing() const;
+    void waitForReduction();  // until the worker no longer runs
+    void requestAbort();
+    // Once the worker no longer runs: takes its result for drawing (sets
+    // reducedReady).  True when a reduced mesh was newly taken.
+    bool acceptReducedMesh();
+    // Aborts a running reduction and waits for it; true when one was
+    // running (the reduced mesh is then empty and the worker idle).
+    bool cancelReduction();
+    // Aborts, waits for and deletes the worker (if any) and drops the
+    // reduced mesh.
+    void stopLodWorker();
 
     // ---- reading and writing geometry items; these are implemented by the
     // geometry loader (geometry/GeometryLoader.cpp), which may use the

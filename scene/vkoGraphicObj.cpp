@@ -348,6 +348,13 @@ bool vkoGraphicObj::loadImage(const unsigned char* bytes, int size, const float 
 
 void vkoGraphicObj::setSolidColour(float red, float green, float blue) {
     GraphicData& d = ensureData();
+    // The worker reads the per-vertex values being dropped here: stop it and
+    // reduce again with the new colours.
+    const bool requeue = d.cancelReduction();
+    if (!d.reduced.vertexColours.empty()) {
+        d.reduced.vertexColours.clear();
+        listDirty[LIST_REDUCED_FACES] = true;
+    }
     if (!d.colourMap) d.colourMap = std::make_unique<ColourMapRecord>();
     d.colourMap->setSingle(red, green, blue);
     d.vertexColours.clear();
@@ -355,6 +362,13 @@ void vkoGraphicObj::setSolidColour(float red, float green, float blue) {
     d.faceColours.clear();
     d.vertexColour = d.lineColour = d.faceColour = 0.0f;
     listDirty[LIST_FACES] = listDirty[LIST_LINES] = listDirty[LIST_VERTICES] = true;
+    if (requeue && owner) owner->QueueLod(objectid);
+}
+
+bool vkoGraphicObj::reductionFinished() {
+    if (!data || !data->acceptReducedMesh()) return false;
+    listDirty[LIST_REDUCED_FACES] = true;
+    return true;
 }
 
 bool vkoGraphicObj::appendMesh(int addVertices, const float* coords, int addLineSegs, const int* segs, int addFaces,
@@ -384,7 +398,6 @@ bool vkoGraphicObj::appendMesh(int addVertices, const float* coords, int addLine
         d.vertexColour = d.lineColour = d.faceColour = 0.0f;
     }
     d.stopLodWorker();
-    d.reduced.clear();
 
     const long long base = d.numVertices;
     if (base + addVertices > INT_MAX || (long long)d.numLineSegs + addLineSegs > INT_MAX ||

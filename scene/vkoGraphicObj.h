@@ -145,6 +145,10 @@ public:
     bool appendMesh(int numVertices, const float* coords, int numLineSegs, const int* lineSegs, int numFaces,
                     int numFaceEntries, const int* faceEntries);
 
+    // The level-of-detail worker of the data has stopped (GUI thread): its
+    // reduced faces become drawable.  True when a reduced mesh was taken.
+    bool reductionFinished();
+
     // Drawing statistics: visible faces (unless excluded) and segments.
     void countItems(bool excludeFaces, long long& faceCount, long long& segmentCount) const;
 

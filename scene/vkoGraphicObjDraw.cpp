@@ -286,7 +286,8 @@ bool vkoGraphicObj::kindHasData(int kind) const {
     const GraphicData& d = *data;
     switch (kind) {
         case LIST_FACES: return d.numFaces > 0;
-        case LIST_REDUCED_FACES: return d.reduced.numFaces > 0;
+        // Only once the worker has been seen to finish writing it.
+        case LIST_REDUCED_FACES: return d.reducedReady && d.reduced.numFaces > 0;
         case LIST_LINES: return d.numLineSegs > 0;
         case LIST_VERTICES: return d.numVertices > 0;
         case LIST_TEXTS3D: return d.texts && d.texts->kind == 1 && d.texts->numTexts > 0;

@@ -9,8 +9,8 @@ packages=(
   libglu1-mesa-dev libgl-dev libegl-dev libgl1-mesa-dri
   zlib1g-dev libpng-dev libjpeg-dev libcurl4-openssl-dev libspnav-dev libassimp-dev
   imagemagick libosmesa6-dev
+  libmeshoptimizer-dev
   xvfb xauth
-  imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do

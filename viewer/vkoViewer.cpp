@@ -290,10 +290,45 @@ void vkoViewer::WindowResized(int width, int height) {
 }
 
 void vkoViewer::ServiceLodQueue() {
-    // The level-of-detail worker arrives with the reducer; until then queued
-    // objects are simply dropped from the queue.
-    lodQueue.clear();
-    lodObject = -1;
+    // One worker at a time.  With a window the timer polls the running one;
+    // without one nothing else would come back, so the service waits.
+    for (;;) {
+        if (lodObject != -1) {
+            vkoGraphicObj* object = FindGraphicById(lodObject);
+            if (object && object->data && object->data->isReducing()) {
+                if (glWindow) {
+                    glWindow->startLodTimer();
+                    return;
+                }
+                object->data->waitForReduction();
+            }
+            lodObject = -1;
+            if (object && object->reductionFinished()) ShowReducedMesh(object);
+        }
+        while (!lodQueue.empty() && lodObject == -1) {
+            const int id = lodQueue.front();
+            lodQueue.erase(lodQueue.begin());
+            vkoGraphicObj* object = FindGraphicById(id);
+            if (object && object->data && object->data->startReduction(lodError)) lodObject = id;
+        }
+        if (lodObject == -1) return;
+        if (glWindow) {
+            glWindow->startLodTimer();
+            return;
+        }
+    }
+}
+
+void vkoViewer::ShowReducedMesh(vkoGraphicObj* object) {
+    // Redraw where the reduced faces are on screen now: objects that always
+    // draw them and viewports in sparse frames.
+    bool any = false;
+    for (vkoViewport* v : viewports)
+        if (v->hasObject(object) && (object->lodAlways || v->sparse)) {
+            v->needsRedraw = 1;
+            any = true;
+        }
+    if (any) Redraw();
 }
 
 void vkoViewer::StartLodTimer() {

@@ -476,6 +476,7 @@ private:
     void CreateViewport(const char* name);
     void SetDefaultView(vkoViewport* viewport);
     void StartLodTimer();
+    void ShowReducedMesh(vkoGraphicObj* object);
     vkoViewport* SlotViewport(int slot) const;
     void PlaceViewport(vkoViewport* viewport, int edges, float left, float bottom, float width, float height);
     void PlaceSlots(float sx, float sy);

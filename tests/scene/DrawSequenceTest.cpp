@@ -288,6 +288,7 @@ TEST_F(DrawSequence, SparseFramesUseReducedFacesAndDrawModes) {
     d.reduced.numFaceEntries = 4;
     d.reduced.faceEntries = {3, 0, 1, 2};
     d.reduced.faceNormals = {0, 0, 1};
+    d.reducedReady = true;
     viewport->sparse = 1;
     draw();
     const std::string id = std::to_string(o->objectid);
