@@ -1,0 +1,114 @@
+#include "output/PrintCanvas.h"
+
+#include <QPainter>
+#include <QPen>
+#include <QPolygon>
+
+#include <algorithm>
+#include <cmath>
+
+#include "render/Graphics.h"
+
+int PrintCanvas::channel(float c) {
+    if (!(c > 0.0f)) return 0;  // NaN too
+    return std::min(int(255.0f * c), 255);
+}
+
+void PrintCanvas::startPage(const float background[3]) {
+    ops_.clear();
+    clipSet_ = false;
+    // White paper needs no background; on a background this close to white
+    // (hollow brush) a fill would only add ink of the paper's own colour.
+    brushHollow_ = Graphics::luminance(background) > 0.998f;
+    if (brushHollow_) return;
+    Op op;
+    op.kind = Op::Background;
+    op.p[0] = QPoint(page_.marginX, page_.marginY);
+    op.p[1] = QPoint(page_.marginX + page_.width, page_.marginY + page_.height);
+    op.colour = QColor(channel(background[0]), channel(background[1]), channel(background[2]));
+    ops_.push_back(op);
+}
+
+void PrintCanvas::setClip(int x, int y, int width, int height) {
+    clipX0_ = x;
+    clipX1_ = x + width + 1;
+    clipY0_ = y - 1;
+    clipY1_ = y + height;
+    clipSet_ = true;
+    Op op;
+    op.kind = Op::Clip;
+    op.p[0] = QPoint(page_.deviceX(x), page_.deviceY(y + height));
+    op.p[1] = QPoint(page_.deviceX(x + width + 1), page_.deviceY(y) + 1);
+    ops_.push_back(op);
+}
+
+bool PrintCanvas::outsideClip(const QPoint* w, int n) const {
+    if (!clipSet_) return false;
+    auto all = [&](auto beyond) {
+        for (int i = 0; i < n; ++i)
+            if (!beyond(w[i])) return false;
+        return true;
+    };
+    return all([&](QPoint p) { return p.x() < clipX0_; }) || all([&](QPoint p) { return p.x() > clipX1_; }) ||
+           all([&](QPoint p) { return p.y() < clipY0_; }) || all([&](QPoint p) { return p.y() > clipY1_; });
+}
+
+namespace {
+QPoint rounded(const float p[2]) { return QPoint(int(std::lround(p[0])), int(std::lround(p[1]))); }
+}  // namespace
+
+void PrintCanvas::fillTriangle(const float a[2], const float b[2], const float c[2], const float rgba[4]) {
+    const QPoint w[3] = {rounded(a), rounded(b), rounded(c)};
+    if (outsideClip(w, 3)) return;
+    const int alpha = rgba[3] >= 1.0f ? 255 : channel(rgba[3]);
+    if (alpha == 0) return;
+    Op op;
+    op.kind = Op::Triangle;
+    for (int i = 0; i < 3; ++i) op.p[i] = QPoint(page_.deviceX(w[i].x()), page_.deviceY(w[i].y()));
+    op.colour = QColor(channel(rgba[0]), channel(rgba[1]), channel(rgba[2]), alpha);
+    ops_.push_back(op);
+}
+
+void PrintCanvas::drawLine(float width, const float a[2], const float b[2], const float rgb[3]) {
+    const QPoint w[2] = {rounded(a), rounded(b)};
+    if (outsideClip(w, 2)) return;
+    Op op;
+    op.kind = Op::Line;
+    op.p[0] = QPoint(page_.deviceX(w[0].x()), page_.deviceY(w[0].y()));
+    op.p[1] = QPoint(page_.deviceX(w[1].x()), page_.deviceY(w[1].y()));
+    op.colour = QColor(channel(rgb[0]), channel(rgb[1]), channel(rgb[2]));
+    op.width = std::max(int(width) * page_.lineWidthMultiplier, 1);
+    ops_.push_back(op);
+}
+
+void PrintCanvas::replay(QPainter& painter) const {
+    painter.save();
+    painter.setClipping(false);
+    for (const Op& op : ops_) {
+        switch (op.kind) {
+        case Op::Background:
+            painter.fillRect(QRect(op.p[0], op.p[1] - QPoint(1, 1)), op.colour);
+            break;
+        case Op::Clip:
+            painter.setClipRect(QRect(op.p[0], op.p[1] - QPoint(1, 1)));
+            break;
+        case Op::Triangle: {
+            painter.setBrush(op.colour);
+            // An opaque triangle is outlined in its own colour (0 = one device
+            // pixel) so that neighbours leave no hairline gaps; a translucent
+            // one is not, as the outline would cover its edges twice.
+            if (op.colour.alpha() == 255)
+                painter.setPen(QPen(op.colour, 0));
+            else
+                painter.setPen(Qt::NoPen);
+            painter.drawPolygon(op.p, 3);
+            break;
+        }
+        case Op::Line:
+            painter.setPen(QPen(op.colour, op.width, Qt::SolidLine, Qt::RoundCap));
+            painter.drawLine(op.p[0], op.p[1]);
+            break;
+        }
+    }
+    painter.restore();
+}
