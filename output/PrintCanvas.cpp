@@ -1,6 +1,7 @@
 #include "output/PrintCanvas.h"
 
 #include <QPainter>
+#include <QPainterPath>
 #include <QPen>
 #include <QPolygon>
 
@@ -81,10 +82,55 @@ void PrintCanvas::drawLine(float width, const float a[2], const float b[2], cons
     ops_.push_back(op);
 }
 
+namespace {
+
+long long orient(QPoint a, QPoint b, QPoint c) {
+    return (long long)(b.x() - a.x()) * (c.y() - a.y()) - (long long)(b.y() - a.y()) * (c.x() - a.x());
+}
+
+// Two triangles that share an edge and lie on its two sides: together they
+// cover their union once.
+bool sideBySide(const PrintCanvas::Op& s, const PrintCanvas::Op& t) {
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            const QPoint p = s.p[i], q = s.p[(i + 1) % 3];
+            if (t.p[j] != q || t.p[(j + 1) % 3] != p) continue;  // the edge, walked the other way
+            return orient(p, q, s.p[(i + 2) % 3]) * orient(p, q, t.p[(j + 2) % 3]) < 0;
+        }
+    return false;
+}
+
+}  // namespace
+
 void PrintCanvas::replay(QPainter& painter) const {
     painter.save();
     painter.setClipping(false);
+    // Translucent pieces of one face (same colour, side by side) are filled
+    // as one path: drawn one by one, their shared edges would be covered
+    // twice and show as darker seams across the face.
+    QPainterPath group;
+    group.setFillRule(Qt::WindingFill);
+    QColor groupColour;
+    const Op* last = nullptr;
+    auto flush = [&] {
+        if (!last) return;
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(groupColour);
+        painter.drawPath(group);
+        group.clear();
+        group.setFillRule(Qt::WindingFill);
+        last = nullptr;
+    };
     for (const Op& op : ops_) {
+        if (op.kind == Op::Triangle && op.colour.alpha() < 255) {
+            if (last && !(op.colour == groupColour && sideBySide(*last, op))) flush();
+            if (!last) groupColour = op.colour;
+            group.addPolygon(QPolygonF(QPolygon({op.p[0], op.p[1], op.p[2]})));
+            group.closeSubpath();
+            last = &op;
+            continue;
+        }
+        flush();
         switch (op.kind) {
         case Op::Background:
             painter.fillRect(QRect(op.p[0], op.p[1] - QPoint(1, 1)), op.colour);
@@ -92,23 +138,19 @@ void PrintCanvas::replay(QPainter& painter) const {
         case Op::Clip:
             painter.setClipRect(QRect(op.p[0], op.p[1] - QPoint(1, 1)));
             break;
-        case Op::Triangle: {
-            painter.setBrush(op.colour);
+        case Op::Triangle:
             // An opaque triangle is outlined in its own colour (0 = one device
-            // pixel) so that neighbours leave no hairline gaps; a translucent
-            // one is not, as the outline would cover its edges twice.
-            if (op.colour.alpha() == 255)
-                painter.setPen(QPen(op.colour, 0));
-            else
-                painter.setPen(Qt::NoPen);
+            // pixel) so that neighbours leave no hairline gaps.
+            painter.setBrush(op.colour);
+            painter.setPen(QPen(op.colour, 0));
             painter.drawPolygon(op.p, 3);
             break;
-        }
         case Op::Line:
             painter.setPen(QPen(op.colour, op.width, Qt::SolidLine, Qt::RoundCap));
             painter.drawLine(op.p[0], op.p[1]);
             break;
         }
     }
+    flush();
     painter.restore();
 }

@@ -1,0 +1,69 @@
+#include "output/GraphicsAEAWindows.h"
+
+#include <QPrinter>
+
+GraphicsAEAWindows::GraphicsAEAWindows(Graphics* from, float marginX, float marginY, float tolerance, bool reverse,
+                                       int colourMode, std::unique_ptr<QPrinter> printer, bool abortDialog)
+    : GraphicsAEA(from, 100, 100, 1, reverse, colourMode), printer_(std::move(printer)) {
+    PrintJob::Options options;
+    options.printer = printer_.get();
+    options.abortDialog = abortDialog;
+    options.marginInchesX = marginX;
+    options.marginInchesY = marginY;
+    options.tolerance = tolerance;
+    job_ = std::make_unique<PrintJob>(options);
+    if (!job_->usable()) {
+        usable = false;
+        return;
+    }
+    // The engine's image is the picture on the page.
+    const PrintPageGeometry& page = job_->page();
+    imageWidth = windowWidth = page.width;
+    imageHeight = windowHeight = page.height;
+    lineWidthMultiplier = page.lineWidthMultiplier;
+    colourTolerance = page.colourTolerance;
+    areaTolerance = page.areaTolerance;
+    toleranceFactor = page.toleranceFactor;
+    eViewport(0, 0, imageWidth, imageHeight);
+    eScissor(0, 0, imageWidth, imageHeight);
+    GraphicsAEA::setPixelRegion(0, 0, imageWidth, imageHeight);
+    Graphics::setViewport(viewportLeft, viewportBottom, viewportWidth, viewportHeight);
+}
+
+GraphicsAEAWindows::~GraphicsAEAWindows() = default;
+
+bool GraphicsAEAWindows::isUsable(int purpose) {
+    if (!usable || !GraphicsAEA::isUsable(purpose)) return false;
+    if (job_->started()) return true;
+    printed_ = false;
+    return job_->start(backgroundColour1, &abortFlag);
+}
+
+void GraphicsAEAWindows::finishFrame() {
+    GraphicsAEA::finishFrame();
+    if (job_->started()) printed_ = job_->finish(abortFlag);
+    if (printedFlag) *printedFlag = printed_;
+}
+
+void GraphicsAEAWindows::setPixelRegion(int x, int y, int width, int height) {
+    GraphicsAEA::setPixelRegion(x, y, width, height);
+    if (job_ && job_->started()) job_->canvas().setClip(x, y, width, height);
+}
+
+void GraphicsAEAWindows::fillFlatTriangle(const WinVertex& a, const WinVertex& b, const WinVertex& c,
+                                          const float rgba[4]) {
+    if (!job_->started()) return;
+    const float pa[2] = {a.x, a.y}, pb[2] = {b.x, b.y}, pc[2] = {c.x, c.y};
+    job_->canvas().fillTriangle(pa, pb, pc, rgba);
+    job_->keepResponsive();
+}
+
+void GraphicsAEAWindows::drawWideLine(float width, const WinVertex& a, const WinVertex& b) {
+    if (!job_->started()) return;
+    const float pa[2] = {a.x, a.y}, pb[2] = {b.x, b.y};
+    job_->canvas().drawLine(width, pa, pb, a.colour);
+    job_->keepResponsive();
+}
+
+// Points are not printed.
+void GraphicsAEAWindows::drawWidePoint(float, const WinVertex&) {}
