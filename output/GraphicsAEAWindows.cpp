@@ -2,6 +2,8 @@
 
 #include <QPrinter>
 
+#include <cmath>
+
 GraphicsAEAWindows::GraphicsAEAWindows(Graphics* from, float marginX, float marginY, float tolerance, bool reverse,
                                        int colourMode, std::unique_ptr<QPrinter> printer, bool abortDialog)
     : GraphicsAEA(from, 100, 100, 1, reverse, colourMode), printer_(std::move(printer)) {
@@ -43,6 +45,15 @@ void GraphicsAEAWindows::finishFrame() {
     GraphicsAEA::finishFrame();
     if (job_->started()) printed_ = job_->finish(abortFlag);
     if (printedFlag) *printedFlag = printed_;
+}
+
+void GraphicsAEAWindows::drawPixels(int width, int height, unsigned format, unsigned type, const unsigned char* rgba) {
+    if (!job_->started() || format != aegl::RGBA || type != aegl::UNSIGNED_BYTE) return;
+    const double origin[3] = {0, 0, 0};
+    double win[3] = {0, 0, 0};
+    if (!project(origin, win)) return;
+    const int x = int(std::floor(win[0] + rasterMove_[0] + 0.5)), y = int(std::floor(win[1] + rasterMove_[1] + 0.5));
+    job_->canvas().drawImage(x, y, width, height, rgba, zoom_[0] > 0.0f ? zoom_[0] : 1.0f);
 }
 
 void GraphicsAEAWindows::setPixelRegion(int x, int y, int width, int height) {

@@ -2,7 +2,8 @@
 // The printer renderer: the software renderer whose shapes, ordered back to
 // front, become flat polygons and lines on a printed page (a printer chosen
 // in the print dialog, or a given one such as a PDF file).  Translucent
-// faces keep their alpha on the page.  Points are not printed.
+// faces keep their alpha on the page, and images (image items, the logo)
+// are placed on it as on the screen.  Points are not printed.
 //
 // Construction asks for the printer (a cancelled dialog leaves the renderer
 // unusable, with no message) and sizes the image to the page; the first
@@ -28,6 +29,7 @@ public:
     bool isUsable(int purpose) override;
     void finishFrame() override;
 
+    void drawPixels(int width, int height, unsigned format, unsigned type, const unsigned char* rgba) override;
     void setPixelRegion(int x, int y, int width, int height) override;
     void fillFlatTriangle(const WinVertex& a, const WinVertex& b, const WinVertex& c, const float rgba[4]) override;
     void drawWideLine(float width, const WinVertex& a, const WinVertex& b) override;

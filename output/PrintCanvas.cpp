@@ -82,6 +82,20 @@ void PrintCanvas::drawLine(float width, const float a[2], const float b[2], cons
     ops_.push_back(op);
 }
 
+void PrintCanvas::drawImage(int x, int y, int width, int height, const unsigned char* rgba, float zoom) {
+    if (!rgba || width <= 0 || height <= 0 || !(zoom > 0.0f)) return;
+    const int w = std::max(int(std::lround(width * double(zoom))), 1);
+    const int h = std::max(int(std::lround(height * double(zoom))), 1);
+    const QPoint corners[2] = {QPoint(x, y), QPoint(x + w, y + h)};
+    if (outsideClip(corners, 2)) return;
+    Op op;
+    op.kind = Op::Image;
+    op.p[0] = QPoint(page_.deviceX(x), page_.deviceY(y + h));
+    op.p[1] = QPoint(page_.deviceX(x + w), page_.deviceY(y));
+    op.image = QImage(rgba, width, height, width * 4, QImage::Format_RGBA8888).mirrored();  // a copy
+    ops_.push_back(op);
+}
+
 namespace {
 
 long long orient(QPoint a, QPoint b, QPoint c) {
@@ -148,6 +162,9 @@ void PrintCanvas::replay(QPainter& painter) const {
         case Op::Line:
             painter.setPen(QPen(op.colour, op.width, Qt::SolidLine, Qt::RoundCap));
             painter.drawLine(op.p[0], op.p[1]);
+            break;
+        case Op::Image:
+            painter.drawImage(QRect(op.p[0], op.p[1] - QPoint(1, 1)), op.image);
             break;
         }
     }

@@ -9,6 +9,7 @@
 // painter whose origin is the printable area's top left, on a printer, a
 // PDF file or an image alike.
 #include <QColor>
+#include <QImage>
 #include <QPoint>
 #include <QRect>
 
@@ -21,10 +22,11 @@ class QPainter;
 class PrintCanvas {
 public:
     struct Op {
-        enum Kind { Clip, Triangle, Line, Background } kind = Triangle;
-        QPoint p[3];       // device pixels; Line uses p[0], p[1]; Clip and Background p[0], p[1] as corners
+        enum Kind { Clip, Triangle, Line, Background, Image } kind = Triangle;
+        QPoint p[3];       // device pixels; Line uses p[0], p[1]; Clip, Background and Image p[0], p[1] as corners
         QColor colour;     // with the fill's alpha
         int width = 0;     // Line: pen width in device pixels
+        QImage image;      // Image: its pixels, top row first
     };
 
     explicit PrintCanvas(const PrintPageGeometry& page) : page_(page) {}
@@ -43,6 +45,9 @@ public:
     void fillTriangle(const float a[2], const float b[2], const float c[2], const float rgba[4]);
     // A line of width max(int(width) * multiplier, 1) device pixels.
     void drawLine(float width, const float a[2], const float b[2], const float rgb[3]);
+    // An RGBA image (rows bottom first) with its lower left corner at window
+    // pixel (x, y), each image pixel zoom x zoom window pixels.
+    void drawImage(int x, int y, int width, int height, const unsigned char* rgba, float zoom);
 
     void replay(QPainter& painter) const;
 

@@ -80,6 +80,7 @@ TEST_F(PrintedScene, PageAgreesWithTheRasterPicture) {
         {"lit_smooth_sphere", &goldenscenes::Kit::litSmoothSphere},
         {"flat_face_colours", &goldenscenes::Kit::flatFaceColours},
         {"lines_widths", &goldenscenes::Kit::linesWithWidths},
+        {"overlay_items", &goldenscenes::Kit::overlayItems},  // 2D lines, a label, an image
     };
     for (const Scene& s : scenes) {
         SCOPED_TRACE(s.name);
