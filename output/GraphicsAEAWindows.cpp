@@ -35,6 +35,10 @@ GraphicsAEAWindows::GraphicsAEAWindows(Graphics* from, float marginX, float marg
 GraphicsAEAWindows::~GraphicsAEAWindows() = default;
 
 bool GraphicsAEAWindows::isUsable(int purpose) {
+    // While the page is drawn, events reach the abort dialog, and through
+    // them the viewer's timers; a frame asked for then would draw into the
+    // page being drawn.
+    if (drawingPage_) return false;
     if (!usable || !GraphicsAEA::isUsable(purpose)) return false;
     if (job_->started()) return true;
     printed_ = false;
@@ -42,7 +46,10 @@ bool GraphicsAEAWindows::isUsable(int purpose) {
 }
 
 void GraphicsAEAWindows::finishFrame() {
+    if (drawingPage_) return;
+    drawingPage_ = true;
     GraphicsAEA::finishFrame();
+    drawingPage_ = false;
     if (job_->started()) printed_ = job_->finish(abortFlag);
     if (printedFlag) *printedFlag = printed_;
 }
@@ -66,14 +73,23 @@ void GraphicsAEAWindows::fillFlatTriangle(const WinVertex& a, const WinVertex& b
     if (!job_->started()) return;
     const float pa[2] = {a.x, a.y}, pb[2] = {b.x, b.y}, pc[2] = {c.x, c.y};
     job_->canvas().fillTriangle(pa, pb, pc, rgba);
-    job_->keepResponsive();
+    keepResponsive();
 }
 
 void GraphicsAEAWindows::drawWideLine(float width, const WinVertex& a, const WinVertex& b) {
     if (!job_->started()) return;
     const float pa[2] = {a.x, a.y}, pb[2] = {b.x, b.y};
     job_->canvas().drawLine(width, pa, pb, a.colour);
-    job_->keepResponsive();
+    keepResponsive();
+}
+
+// Events are let through for the abort dialog only while the deferred
+// shapes are drawn at the end of the frame: the scene has been walked then
+// and the shapes are copies, so whatever the events change in the viewer
+// cannot pull anything from under the drawing.  (Shapes flushed in the
+// middle of an object pass are drawn without a pause.)
+void GraphicsAEAWindows::keepResponsive() {
+    if (drawingPage_) job_->keepResponsive();
 }
 
 // Points are not printed.

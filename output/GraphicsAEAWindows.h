@@ -43,7 +43,10 @@ public:
     PrintJob& job() { return *job_; }
 
 private:
+    void keepResponsive();
+
     std::unique_ptr<QPrinter> printer_;
     std::unique_ptr<PrintJob> job_;
     bool printed_ = false;
+    bool drawingPage_ = false;  // inside finishFrame, drawing the deferred shapes
 };

@@ -218,10 +218,18 @@ TEST_F(PrintedScene, CancelWhileTheShapesAreDrawnStopsTheJob) {
         printer.eVertex(x, y + 3, z);
         printer.eEnd();
     }
-    // Pressed as soon as the drawing first lets events through.
+    // Pressed as soon as the drawing first lets events through; a frame
+    // that the same events ask for (a viewer timer) is refused then, and
+    // cannot end the page under the drawing.
     QPushButton* cancel = printer.job().abortDialog()->cancelButton();
-    QTimer::singleShot(0, cancel, [cancel] { QTest::mouseClick(cancel, Qt::LeftButton); });
+    bool nestedFrame = true;
+    QTimer::singleShot(0, cancel, [&] {
+        nestedFrame = printer.isUsable(1);
+        printer.finishFrame();
+        QTest::mouseClick(cancel, Qt::LeftButton);
+    });
     printer.finishFrame();
+    EXPECT_FALSE(nestedFrame);
     EXPECT_TRUE(printer.abortFlag);
     EXPECT_FALSE(printer.printed());
     EXPECT_LT(printer.filled, 2 * n) << "drawing went on after the cancel";
