@@ -31,6 +31,9 @@ struct OutputSettings {
     int outputType = OUTPUT_PNG;
     bool reverseColours = false;
     int outputColourMode = 0;  // 0 colour, 1 black and white, 2 grey
+    // Printing goes to this PDF file without the print dialog (scripts,
+    // "viewer --print FILE.pdf"); empty: the user picks a printer.
+    std::string printFileName;
 
     void setOutputType(int type);
     // Null keeps the current name; a trailing ".<known extension>" is replaced

@@ -51,16 +51,18 @@ void defaultSink(MessageIcon icon, const std::string& caption, const std::string
 
 }  // namespace
 
-void ShowMessage(MessageIcon icon, const std::string& text) {
+void ShowMessage(MessageIcon icon, const std::string& text) { ShowMessage(icon, kMessageCaption, text); }
+
+void ShowMessage(MessageIcon icon, const std::string& caption, const std::string& text) {
     MessageHandler handler;
     {
         std::lock_guard<std::mutex> lock(handlerMutex());
         handler = customHandler();
     }
     if (handler)
-        handler(icon, kMessageCaption, text);
+        handler(icon, caption, text);
     else
-        defaultSink(icon, kMessageCaption, text);
+        defaultSink(icon, caption, text);
 }
 
 bool SetMessageBoxesAllowed(bool allowed) {

@@ -19,6 +19,9 @@ using MessageHandler = std::function<void(MessageIcon, const std::string& captio
 
 // Shows (or records) one message.  Never throws.
 void ShowMessage(MessageIcon icon, const std::string& text);
+// The same under a caption of its own (a few messages, such as the print
+// abort notice, are not captioned "Viewer").
+void ShowMessage(MessageIcon icon, const std::string& caption, const std::string& text);
 
 // Allow or forbid modal boxes (forbidden for window-less viewers); the
 // previous value is returned.

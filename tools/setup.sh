@@ -11,6 +11,7 @@ packages=(
   imagemagick libosmesa6-dev
   libmeshoptimizer-dev
   xvfb xauth
+  cups printer-driver-cups-pdf poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -3,6 +3,12 @@
 #include <new>
 
 #include "output/GraphicsAEARaster.h"
+#include <QPrinter>
+
+#include <memory>
+
+#include "output/GraphicsAEAWindows.h"
+#include "output/PrintJob.h"
 
 namespace outputrenderers {
 
@@ -34,8 +40,21 @@ bool WriteRasterPostScript(const RasterPostScriptRequest&) { return false; }
 // No VRML renderer yet: VRML output writes nothing.
 Graphics* CreateVrmlRenderer(Graphics*, const std::string&) { return nullptr; }
 
-// No printer backend yet: printing prints nothing.
-Graphics* CreatePrinterRenderer(const PrinterRequest&) { return nullptr; }
+// One page on a printer: the one the user picks in the print dialog, or a
+// PDF file with no dialogs at all (nothing may wait for a user there).
+Graphics* CreatePrinterRenderer(const PrinterRequest& request) {
+    std::unique_ptr<QPrinter> pdf;
+    if (!request.pdfPath.empty()) pdf = PrintJob::pdfPrinter(QString::fromStdString(request.pdfPath));
+    const bool dialogs = !pdf;
+    auto* printer = new GraphicsAEAWindows(request.current, request.marginX, request.marginY, request.tolerance,
+                                           request.reverse, request.colourMode, std::move(pdf), dialogs);
+    if (!printer->usable) {
+        delete printer;
+        return nullptr;
+    }
+    printer->printedFlag = request.printed;
+    return printer;
+}
 
 Backends& Current() {
     static Backends backends;

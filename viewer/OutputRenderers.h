@@ -60,6 +60,8 @@ struct PrinterRequest {
     float tolerance = 0.99f;
     bool reverse = false;
     int colourMode = 0;
+    std::string pdfPath;     // print to this PDF file, no dialogs; empty: the print dialog
+    bool* printed = nullptr;  // set when the page went to the printer
 };
 
 // The built-in entries.

@@ -287,9 +287,14 @@ bool vkoViewer::PrintOutput() {
     request.current = renderer;
     request.reverse = output.reverseColours;
     request.colourMode = output.outputColourMode;
+    request.pdfPath = output.printFileName;
+    bool printed = false;
+    request.printed = &printed;
     Graphics* printer = outputrenderers::Current().createPrinter(request);
     if (!printer) return false;
-    const bool ok = DrawOutputFrame(printer);
+    // A frame can be drawn and the page still fail (the printer refused the
+    // document, the user cancelled).
+    const bool ok = DrawOutputFrame(printer) && printed;
     delete printer;
     return ok;
 }

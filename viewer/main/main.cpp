@@ -1,6 +1,7 @@
 // The stand-alone viewer program: turns its command line into the argument
 // string of CreateViewer and runs the event loop.
 #include <QApplication>
+#include <QGuiApplication>
 #include <QFileInfo>
 #include <QOpenGLWidget>
 #include <QPixmap>
@@ -8,8 +9,8 @@
 #include <QWidget>
 
 #include <cstdio>
-#include <memory>
 #include <cstdlib>
+#include <memory>
 
 #include <string>
 #include <vector>
@@ -63,6 +64,20 @@ bool wantsWindow(const std::vector<std::string>& words) {
     return true;
 }
 
+// The options of the program itself, shown with --help and beside the
+// viewer's own usage text (-h).
+const char kProgramOptions[] =
+    "Program options:\n"
+    "  --snapshot FILE.png          write the first frame shown in the window and quit\n"
+    "  --output FILE [--size WxH]   render one frame without a window into FILE (png, jpg, bmp, ppm)\n"
+    "  --print FILE.pdf             print one frame to the PDF file (no dialogs, no display needed)\n"
+    "  --print                      print one frame through the print dialog\n"
+    "  --replay[=MS]                with -e: replay viewerEvent.key, one event every MS ms (20)\n";
+
+bool endsWithPdf(const std::string& word) {
+    return word.size() > 4 && QString::fromStdString(word.substr(word.size() - 4)).compare(".pdf", Qt::CaseInsensitive) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,9 +85,12 @@ int main(int argc, char** argv) {
     // --snapshot FILE: write the first drawn frame as a PNG and quit.
     // --output FILE [--size WxH]: render one frame of the scene without a
     // window (software renderer) into FILE, its type from the extension.
-    std::string snapshot, outputFile, size;
+    // --print [FILE.pdf]: print one frame of the scene, to the PDF file when
+    // one is named (no dialogs), else through the print dialog, and quit.
     // --replay[=MS] (with -e): replay "viewerEvent.key" on the loaded
     // "viewerEvent.dmp", one event every MS milliseconds (20).
+    std::string snapshot, outputFile, size, printFile;
+    bool print = false;
     int replayMs = -1;
     bool eventStart = false;
     std::vector<std::string> words;
@@ -82,11 +100,24 @@ int main(int argc, char** argv) {
         if (optionValue(word, "snapshot", i, argc, argv, snapshot)) continue;
         if (optionValue(word, "output", i, argc, argv, outputFile)) continue;
         if (optionValue(word, "size", i, argc, argv, size)) continue;
+        // --print [FILE.pdf]: the file name is optional, so only a .pdf word is taken.
+        if (word == "--print") {
+            print = true;
+            if (i + 1 < argc && endsWithPdf(argv[i + 1])) printFile = argv[++i];
+            continue;
+        }
+        if (word.rfind("--print=", 0) == 0) {
+            print = true;
+            printFile = word.substr(8);
+            continue;
+        }
         if (word == "--replay" || word.rfind("--replay=", 0) == 0) {
             replayMs = word.size() > 9 ? std::atoi(word.c_str() + 9) : 20;
             if (replayMs < 0) replayMs = 0;
             continue;
         }
+        if (word == "--help" || word == "-h") std::printf("%s\n", kProgramOptions);
+        if (word == "--help") return 0;
         if (word.rfind("--", 0) == 0) continue;
         if (word == "-e") eventStart = true;
         words.push_back(word);
@@ -99,7 +130,7 @@ int main(int argc, char** argv) {
     }
     // A start that needs no window must work where there is no display:
     // without a platform of the user's choice it takes one that needs none.
-    const bool headless = !outputFile.empty() || !wantsWindow(words);
+    const bool headless = !outputFile.empty() || print || !wantsWindow(words);
     if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -115,15 +146,42 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    if (!outputFile.empty()) {
-        // The scene must be there: a viewer without it would write an empty picture.
+    // The scene must be there: a viewer without it would write an empty picture.
+    auto sceneReadable = [&words] {
         for (size_t i = 1; i < words.size(); ++i) {
             if (words[i].empty() || words[i][0] == '-' || (i > 1 && words[i - 1] == "-r")) continue;
             if (!QFileInfo(QString::fromStdString(words[i])).isReadable()) {
                 std::fprintf(stderr, "viewer: cannot read the scene %s\n", words[i].c_str());
-                return 1;
+                return false;
             }
         }
+        return true;
+    };
+
+    if (print) {
+        if (!sceneReadable()) return 1;
+        const QString platformName = QGuiApplication::platformName();
+        if (printFile.empty() && (platformName == "offscreen" || platformName == "minimal")) {
+            std::fprintf(stderr, "viewer: --print without a PDF file opens the print dialog, which needs a display\n");
+            return 1;
+        }
+        vkoViewer* viewer = CreateViewer(nullptr, true, true, args.c_str());
+        if (!viewer) {
+            std::fprintf(stderr, "viewer: cannot load the scene to print\n");
+            return 1;
+        }
+        std::unique_ptr<krvViewer> box(viewer->Widget());
+        viewer->output.printFileName = printFile;
+        if (!viewer->writeOutput(false, false, -1, -1)) {
+            std::fprintf(stderr, "viewer: nothing printed%s%s\n", printFile.empty() ? "" : " to ", printFile.c_str());
+            return 1;
+        }
+        std::printf("viewer: printed to %s\n", printFile.empty() ? "the printer" : printFile.c_str());
+        return 0;
+    }
+
+    if (!outputFile.empty()) {
+        if (!sceneReadable()) return 1;
         vkoViewer* viewer = CreateViewer(nullptr, true, true, args.c_str());
         if (!viewer) {
             std::fprintf(stderr, "viewer: cannot load the scene for %s\n", outputFile.c_str());
