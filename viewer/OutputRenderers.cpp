@@ -1,12 +1,11 @@
 #include "viewer/OutputRenderers.h"
 
-#include <new>
-
-#include "output/GraphicsAEARaster.h"
 #include <QPrinter>
 
 #include <memory>
+#include <new>
 
+#include "output/GraphicsAEARaster.h"
 #include "output/GraphicsAEAWindows.h"
 #include "output/PrintJob.h"
 
