@@ -9,6 +9,7 @@ packages=(
   libglu1-mesa-dev libgl-dev libegl-dev libgl1-mesa-dri
   zlib1g-dev libpng-dev libjpeg-dev libcurl4-openssl-dev libspnav-dev libassimp-dev
   xvfb xauth
+  ghostscript
 )
 missing=()
 for p in "${packages[@]}"; do
