@@ -151,12 +151,11 @@ void PostScriptPage::point(float size, const float p[2], const float rgb[3]) {
         file_.print("v\n");
 }
 
-bool PostScriptPage::image(int listKind, int objectId, const int region[4], int originX, int originY, float zoom,
-                           int width, int height, const unsigned char* rgba, const int keyColour[3]) {
+bool PostScriptPage::image(int listKind, int objectId, int originX, int originY, float zoom, int width, int height,
+                           const unsigned char* rgba, const int keyColour[3]) {
     if (width < 1 || height < 1 || !rgba) return true;
     PostScriptEncoder encoder(file_);
     if (!encoder.ready()) return false;
-    clipRegion(region[0], region[1], region[2], region[3]);
     PostScriptFile& f = file_;
     f.print("/image%02d%06d {\n", listKind, objectId);
     f.print("/DeviceRGB setcolorspace\n");

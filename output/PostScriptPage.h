@@ -50,11 +50,11 @@ public:
     void point(float size, const float p[2], const float rgb[3]);
     // RGBA image (alpha dropped; pixels of keyColour, when one is given, are
     // not painted), first row at the bottom, its lower left corner at
-    // (originX, originY) and each pixel zoom pixels wide, clipped to
-    // region (x, y, width, height).  False when no encoder buffer could be
-    // had (nothing is written then).
-    bool image(int listKind, int objectId, const int region[4], int originX, int originY, float zoom, int width,
-               int height, const unsigned char* rgba, const int keyColour[3]);
+    // (originX, originY) and each pixel zoom pixels wide, named after the
+    // list kind and object that draw it.  False when no encoder buffer
+    // could be had (nothing is written then).
+    bool image(int listKind, int objectId, int originX, int originY, float zoom, int width, int height,
+               const unsigned char* rgba, const int keyColour[3]);
 
     // Ends the page and closes the file; false (and no file left) when any
     // part of it could not be written.

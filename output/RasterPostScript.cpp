@@ -1,5 +1,6 @@
 #include "output/RasterPostScript.h"
 
+#include <cmath>
 #include <cstdint>
 
 #include "output/PostScriptEncoder.h"
@@ -27,7 +28,12 @@ bool writeRasterPostScript(bool isPostScript, const RasterImage& image, const st
                 int((double(marginY) + h) * x));
     }
     f.print("%d %d translate\n", int(marginX * x), int(marginY * x));
-    f.print("%0.2f %0.2f scale\n", x, x);
+    // Two decimals are exact for the usual resolutions; any other scale
+    // rounded to two would shrink or grow the picture against its box.
+    if (std::fabs(x * 100 - std::round(x * 100)) < 1e-9)
+        f.print("%0.2f %0.2f scale\n", x, x);
+    else
+        f.print("%0.6f %0.6f scale\n", x, x);
     f.print("%d %d 8\n", w, h);
     f.print("[1 0 0 1 0 0]\n");
     f.print("currentfile\n");

@@ -124,6 +124,8 @@ struct RasterCase {
     bool postScript;
     bool landscape;
     bool flip;
+    int resolution = 72;
+    int margin = 12;  // margin * 72 / resolution must be whole points
 };
 
 class RasterPostScriptPage : public ::testing::TestWithParam<RasterCase> {};
@@ -135,10 +137,9 @@ TEST_P(RasterPostScriptPage, GhostscriptDrawsThePictureInPlace) {
     const std::string dir = testsupport::ScratchDir(std::string("ps_raster_") + rc.name);
     const std::string path = dir + (rc.postScript ? "/page.ps" : "/page.eps");
     RasterImage img = imagetest::makePicture(90, 60);
-    const int res = 72, margin = 12;
-    // A page twice the picture's size, 180 x 120 pixels (2.5 x 1.67 inches);
-    // the page turns in landscape.
-    const int pageW = rc.landscape ? 200 : 120, pageH = rc.landscape ? 120 : 200;
+    const int res = rc.resolution, margin = rc.margin;
+    // A page about twice the picture's size; it turns in landscape.
+    const int pageW = rc.landscape ? 200 : 180, pageH = rc.landscape ? 180 : 200;
     ASSERT_TRUE(writeRasterPostScript(rc.postScript, img, path, rc.landscape, margin, margin, pageW, pageH, res,
                                       rc.flip));
     std::string log;
@@ -183,7 +184,9 @@ INSTANTIATE_TEST_SUITE_P(Pages, RasterPostScriptPage,
                          ::testing::Values(RasterCase{"ps", true, false, false}, RasterCase{"ps_flip", true, false, true},
                                            RasterCase{"ps_landscape", true, true, false},
                                            RasterCase{"eps", false, false, true},
-                                           RasterCase{"eps_landscape", false, true, false}),
+                                           RasterCase{"eps_landscape", false, true, false},
+                                           // 72/110 points per pixel is no whole hundredth
+                                           RasterCase{"ps_110dpi", true, false, false, 110, 55}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RasterPostScript, EpsHeaderAndLandscapeBox) {
@@ -334,8 +337,8 @@ TEST(PostScriptPage, GhostscriptPaintsEveryRecord) {
         p.line(20, l0, l1, blue);
         const float q[2] = {250, 250};
         p.point(10, q, yellow);  // radius 10*700/300 points: about 97 pixels across
-        const int region[4] = {100, 200, 40, 40};
-        EXPECT_TRUE(p.image(3, 42, region, 100, 200, 10.0f, 4, 4, rgba.data(), key));
+        p.clipRegion(100, 200, 40, 40);
+        EXPECT_TRUE(p.image(3, 42, 100, 200, 10.0f, 4, 4, rgba.data(), key));
         // A triangle over the whole drawing, clipped to a 20-pixel box.
         p.clipRegion(20, 200, 20, 20);
         const float big0[2] = {-100, -100}, big1[2] = {400, -100}, big2[2] = {-100, 400};
