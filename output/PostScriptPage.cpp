@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
+#include <vector>
 
 #include "output/PostScriptEncoder.h"
 
@@ -15,6 +17,30 @@ inline double pt(double v) { return v * s + 0.5; }
 int clampToInt(int64_t v) { return int(std::clamp<int64_t>(v, 1, int64_t(1) << 30)); }
 
 int hundredths(float c) { return int(100.0f * c + 0.5f); }
+
+// A colour that no pixel with alpha above 0 has; false when all 2^24 are
+// taken (or there is no memory to look).
+bool unusedColour(const unsigned char* rgba, size_t count, unsigned char out[3]) {
+    std::vector<bool> used;
+    try {
+        used.assign(size_t(1) << 24, false);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        const unsigned char* p = rgba + i * 4;
+        if (p[3] != 0) used[(size_t(p[0]) << 16) | (size_t(p[1]) << 8) | p[2]] = true;
+    }
+    // Magenta first: the usual choice, and easy to spot in a file.
+    for (size_t k = 0; k < used.size(); ++k) {
+        const size_t c = (0xff00ffu + k) & 0xffffffu;
+        if (!used[c]) {
+            out[0] = uint8_t(c >> 16), out[1] = uint8_t(c >> 8), out[2] = uint8_t(c);
+            return true;
+        }
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -162,16 +188,27 @@ bool PostScriptPage::image(int listKind, int objectId, int originX, int originY,
     f.print("%g %g translate\n", originX * s, originY * s);
     f.print("%g %g scale\n", zoom * s, zoom * s);
     f.print("<<\n");
-    // Without a key colour every pixel is painted: a plain image, since a
-    // masked image needs its mask colour.
-    const bool masked = keyColour && keyColour[0] >= 0 && keyColour[1] >= 0 && keyColour[2] >= 0;
+    // Pixels that are not to be painted (alpha 0, the image's key colour)
+    // are written in the mask colour: the key colour when the image has one,
+    // else a colour no painted pixel has.  Without such pixels the image is
+    // a plain one (a masked image needs its mask colour).
+    const size_t count = size_t(width) * size_t(height);
+    bool anyClear = false;
+    for (size_t i = 0; i < count && !anyClear; ++i) anyClear = rgba[i * 4 + 3] == 0;
+    bool masked = keyColour && keyColour[0] >= 0 && keyColour[1] >= 0 && keyColour[2] >= 0;
+    unsigned char mask[3] = {0, 0, 0};
+    if (masked) {
+        for (int k = 0; k < 3; ++k) mask[k] = static_cast<unsigned char>(std::min(keyColour[k], 255));
+    } else if (anyClear) {
+        masked = unusedColour(rgba, count, mask);
+    }
     f.print("/ImageType %d\n", masked ? 4 : 1);
     f.print("/Width %d\n", width);
     f.print("/Height %d\n", height);
     f.print("/BitsPerComponent 8\n");
     f.print("/Decode [0 1 0 1 0 1]\n");
     if (masked)
-        f.print("/MaskColor [16#%02x 16#%02x 16#%02x]\n", keyColour[0] & 255, keyColour[1] & 255, keyColour[2] & 255);
+        f.print("/MaskColor [16#%02x 16#%02x 16#%02x]\n", mask[0], mask[1], mask[2]);
     f.print("/ImageMatrix[1 0 0 1 0 0]\n");
     f.print("/DataSource currentfile /ASCII85Decode filter /RunLengthDecode filter\n");
     f.print(">>\n");
@@ -184,9 +221,10 @@ bool PostScriptPage::image(int listKind, int objectId, int originX, int originY,
     for (int y = 0; y < height; ++y) {
         const unsigned char* p = rgba + size_t(y) * rowBytes;
         for (int x = 0; x < width; ++x, p += 4) {
-            encoder.put(p[0]);
-            encoder.put(p[1]);
-            encoder.put(p[2]);
+            const unsigned char* c = (masked && p[3] == 0) ? mask : p;
+            encoder.put(c[0]);
+            encoder.put(c[1]);
+            encoder.put(c[2]);
         }
     }
     encoder.finish();

@@ -48,8 +48,9 @@ public:
     void triangle(const float a[2], const float b[2], const float c[2], const float rgb[3]);
     void line(float width, const float a[2], const float b[2], const float rgb[3]);
     void point(float size, const float p[2], const float rgb[3]);
-    // RGBA image (alpha dropped; pixels of keyColour, when one is given, are
-    // not painted), first row at the bottom, its lower left corner at
+    // RGBA image, first row at the bottom: pixels of alpha 0 and of the key
+    // colour (when one is given, red green blue) are not painted, all others
+    // are painted opaque; its lower left corner at
     // (originX, originY) and each pixel zoom pixels wide, named after the
     // list kind and object that draw it.  False when no encoder buffer
     // could be had (nothing is written then).

@@ -339,6 +339,12 @@ TEST(PostScriptPage, GhostscriptPaintsEveryRecord) {
         p.point(10, q, yellow);  // radius 10*700/300 points: about 97 pixels across
         p.clipRegion(100, 200, 40, 40);
         EXPECT_TRUE(p.image(3, 42, 100, 200, 10.0f, 4, 4, rgba.data(), key));
+        // Without a key colour, pixels of alpha 0 are left out: here the
+        // bottom half of the same image.
+        std::vector<unsigned char> clear = rgba;
+        for (size_t i = 0; i < 8; ++i) clear[i * 4 + 3] = 0;
+        p.clipRegion(0, 0, 300, 300);
+        EXPECT_TRUE(p.image(3, 43, 220, 150, 5.0f, 4, 4, clear.data(), nullptr));
         // A triangle over the whole drawing, clipped to a 20-pixel box.
         p.clipRegion(20, 200, 20, 20);
         const float big0[2] = {-100, -100}, big1[2] = {400, -100}, big2[2] = {-100, 400};
@@ -370,6 +376,9 @@ TEST(PostScriptPage, GhostscriptPaintsEveryRecord) {
     EXPECT_PRED2(near, at(250 + 40, 250), (V{255, 255, 0}));
     EXPECT_PRED2(near, at(105, 205), (V{255, 0, 0}));    // image
     EXPECT_PRED2(near, at(135, 235), (V{51, 77, 102}));  // its key colour is not painted
+    EXPECT_PRED2(near, at(223, 163), (V{255, 0, 0}));    // the second image's top half,
+    EXPECT_PRED2(near, at(235, 163), (V{0, 255, 0}));    // green painted without a key colour,
+    EXPECT_PRED2(near, at(223, 153), (V{51, 77, 102}));  // its clear bottom half not
     EXPECT_PRED2(near, at(30, 210), (V{0, 0, 255}));     // clipped triangle inside its box
     EXPECT_PRED2(near, at(50, 210), (V{51, 77, 102}));   // and not outside
     EXPECT_PRED2(near, at(30, 190), (V{51, 77, 102}));
