@@ -10,6 +10,7 @@ packages=(
   zlib1g-dev libpng-dev libjpeg-dev libcurl4-openssl-dev libspnav-dev libassimp-dev
   xvfb xauth
   ghostscript
+  libosmesa6-dev libgl2ps-dev
 )
 missing=()
 for p in "${packages[@]}"; do
