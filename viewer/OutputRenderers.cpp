@@ -1,5 +1,7 @@
 #include "viewer/OutputRenderers.h"
 
+#include "output/RasterPostScript.h"
+
 namespace outputrenderers {
 
 // The software raster renderer is not built yet: off-screen raster output
@@ -11,11 +13,13 @@ bool ReadRasterPixels(Graphics*, std::vector<unsigned char>& rgb) {
     return false;
 }
 
-// No PostScript renderer or raster PostScript writer yet: PS and EPS output
-// writes nothing.
+// No PostScript renderer yet: vector PS and EPS output writes nothing.
 Graphics* CreatePostScriptRenderer(const PostScriptRequest&) { return nullptr; }
 
-bool WriteRasterPostScript(const RasterPostScriptRequest&) { return false; }
+bool WriteRasterPostScript(const RasterPostScriptRequest& r) {
+    return r.image && writeRasterPostScript(!r.eps, *r.image, r.path, r.landscape, r.marginX, r.marginY, r.pageWidth,
+                                            r.pageHeight, r.resolution, r.flipRows);
+}
 
 // No VRML renderer yet: VRML output writes nothing.
 Graphics* CreateVrmlRenderer(Graphics*, const std::string&) { return nullptr; }

@@ -286,7 +286,9 @@ bool vkoViewer::RasterPostScriptOutput(bool landscape, int lineWidth) {
     page.pageHeight = pageHeight;
     page.resolution = res;
     page.flipRows = true;
-    return outputrenderers::Current().writeRasterPostScript(page);
+    ok = outputrenderers::Current().writeRasterPostScript(page);
+    if (ok) ConfirmOutput();
+    return ok;
 }
 
 bool vkoViewer::PrintOutput() {

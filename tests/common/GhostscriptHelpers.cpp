@@ -10,7 +10,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "ImageTestHelpers.h"
 
 namespace pstest {
 
@@ -42,7 +41,14 @@ bool ghostscriptRender(const std::string& path, int dpi, bool epsCrop, int& widt
     if (epsCrop) args << "-dEPSCrop";
     args << QString::fromStdString(path);
     if (!runGhostscript(args, log)) return false;
-    return imagetest::decodeWithLibpngSimple(imagetest::readFile(png), width, height, rgb);
+    QImage page(QString::fromStdString(png));
+    if (page.isNull()) return false;
+    page = page.convertToFormat(QImage::Format_RGB888);
+    width = page.width();
+    height = page.height();
+    rgb.resize(size_t(width) * height * 3);
+    for (int y = 0; y < height; ++y) std::memcpy(&rgb[size_t(y) * width * 3], page.constScanLine(y), size_t(width) * 3);
+    return true;
 }
 
 bool decodeAscii85(const std::string& text, std::vector<unsigned char>& out) {
