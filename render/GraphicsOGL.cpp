@@ -4,6 +4,8 @@
 // GraphicsOGLDraw.cpp, picking and read-back in GraphicsOGLPick.cpp.
 #include "render/GraphicsOGL.h"
 
+#include "render/AxisLetters.h"
+
 #include <GL/gl.h>
 #include <GL/glu.h>
 
@@ -32,55 +34,6 @@ int batchFromEnvironment(const char* name, int fallback) {
     if (!v) return fallback;
     int n = std::atoi(v);
     return n <= 0 ? 1 : n;
-}
-
-// Axis letters as strokes in a unit box, rasterised into bitmaps of both
-// sizes; order A, M, R, S, T, X, Y, Z.
-struct LetterStrokes {
-    int runs;
-    const float* points[3];
-    int counts[3];
-};
-const float kA1[] = {0, 0, 0.5f, 1, 1, 0}, kA2[] = {0.2f, 0.4f, 0.8f, 0.4f};
-const float kM1[] = {0, 0, 0, 1, 0.5f, 0.45f, 1, 1, 1, 0};
-const float kR1[] = {0, 0, 0, 1, 0.75f, 1, 1, 0.85f, 1, 0.65f, 0.75f, 0.5f, 0, 0.5f}, kR2[] = {0.45f, 0.5f, 1, 0};
-const float kS1[] = {1, 0.9f, 0.8f, 1, 0.2f, 1, 0, 0.85f, 0, 0.65f, 0.2f, 0.5f,
-                     0.8f, 0.5f, 1, 0.35f, 1, 0.15f, 0.8f, 0, 0.2f, 0, 0, 0.1f};
-const float kT1[] = {0, 1, 1, 1}, kT2[] = {0.5f, 1, 0.5f, 0};
-const float kX1[] = {0, 0, 1, 1}, kX2[] = {0, 1, 1, 0};
-const float kY1[] = {0, 1, 0.5f, 0.5f, 1, 1}, kY2[] = {0.5f, 0.5f, 0.5f, 0};
-const float kZ1[] = {0, 1, 1, 1, 0, 0, 1, 0};
-const LetterStrokes kLetters[8] = {
-    {2, {kA1, kA2, nullptr}, {3, 2, 0}}, {1, {kM1, nullptr, nullptr}, {5, 0, 0}},
-    {2, {kR1, kR2, nullptr}, {7, 2, 0}}, {1, {kS1, nullptr, nullptr}, {12, 0, 0}},
-    {2, {kT1, kT2, nullptr}, {2, 2, 0}}, {2, {kX1, kX2, nullptr}, {2, 2, 0}},
-    {2, {kY1, kY2, nullptr}, {3, 2, 0}}, {1, {kZ1, nullptr, nullptr}, {4, 0, 0}},
-};
-
-// Bitmap rows bottom-up, ceil(width / 8) bytes a row, most significant bit
-// first (glBitmap's default unpacking with alignment 1).
-std::vector<unsigned char> rasteriseLetter(const LetterStrokes& l, int width, int height, int thickness) {
-    const int rowBytes = (width + 7) / 8;
-    std::vector<unsigned char> bits(size_t(rowBytes * height), 0);
-    const int bodyW = width - 1 - thickness, bodyH = height - 1;
-    auto set = [&](int x, int y) {
-        for (int t = 0; t < thickness; ++t) {
-            int xx = x + t;
-            if (xx < 0 || xx >= width || y < 0 || y >= height) continue;
-            bits[size_t(y * rowBytes + xx / 8)] |= static_cast<unsigned char>(0x80 >> (xx % 8));
-        }
-    };
-    for (int r = 0; r < l.runs; ++r)
-        for (int i = 0; i + 1 < l.counts[r]; ++i) {
-            const float* a = l.points[r] + 2 * i;
-            const float* b = a + 2;
-            for (int s = 0; s <= 64; ++s) {
-                float t = s / 64.0f;
-                float x = a[0] + t * (b[0] - a[0]), y = a[1] + t * (b[1] - a[1]);
-                set(int(std::lround(x * bodyW)), int(std::lround(y * bodyH)));
-            }
-        }
-    return bits;
 }
 
 // A lit arrow of unit length along +z: shaft and cone head, 12 segments.
@@ -199,20 +152,17 @@ void GraphicsOGL::setupLighting() {
 
 void GraphicsOGL::buildLetterLists() {
     for (int size = 0; size < 2; ++size) {
-        const int w = size == 0 ? 10 : 7, h = size == 0 ? 16 : 8, thick = size == 0 ? 2 : 1;
-        const int advance = size == 0 ? 10 : 8;
-        for (int i = 0; i < 8; ++i) {
-            std::vector<unsigned char> bits = rasteriseLetter(kLetters[i], w, h, thick);
+        const AxisLetters::Size& sz = AxisLetters::kSizes[size];
+        for (int i = 0; i < AxisLetters::Count; ++i) {
+            std::vector<unsigned char> bits = AxisLetters::Bitmap(i, size);
             glNewList((size == 0 ? kLetterListsLarge : kLetterListsSmall) + i, GL_COMPILE);
-            glBitmap(w, h, -2.0f, -2.0f, float(advance), 0.0f, bits.data());
+            glBitmap(sz.width, sz.height, -2.0f, -2.0f, float(sz.advance), 0.0f, bits.data());
             glEndList();
         }
     }
 }
 
 void GraphicsOGL::buildAxisLists() {
-    // Letter indices into A, M, R, S, T, X, Y, Z for the x, y, z axes.
-    static const int kAxisLetters[3][3] = {{5, 6, 7}, {0, 4, 2}, {4, 1, 3}};
     GLUquadric* quadric = gluNewQuadric();
     for (int type = 0; type < 3; ++type)
         for (int size = 0; size < 2; ++size) {
@@ -240,7 +190,7 @@ void GraphicsOGL::buildAxisLists() {
                 // Raster colours would be lit: the letters go in plain colour.
                 glDisable(GL_LIGHTING);
                 glRasterPos3fv(ax.letterAt);
-                glCallList(letterBase + kAxisLetters[type][a]);
+                glCallList(letterBase + AxisLetters::kAxisLetters[type][a]);
                 glEnable(GL_LIGHTING);
                 glPushMatrix();
                 if (ax.angle != 0) glRotatef(ax.angle, ax.rx, ax.ry, ax.rz);

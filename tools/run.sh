@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job: build the viewer and open the bundled sample scene (or the
-# arguments given).  Without a display the viewer draws its first frame on
-# a virtual X server and writes it to build/first_frame.png.
+# arguments given).  Without a display the viewer renders one frame with its
+# software renderer (no X server, no OpenGL) into build/first_frame.png.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -15,6 +15,6 @@ fi
 if [ -n "${DISPLAY:-}" ]; then
   exec build/bin/viewer "${args[@]}"
 else
-  echo "No display: drawing the first frame on a virtual X server."
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/viewer "${args[@]}" --snapshot build/first_frame.png
+  echo "No display: rendering one frame without a window."
+  exec build/bin/viewer --output build/first_frame.png --size 1280x1024 "${args[@]}"
 fi

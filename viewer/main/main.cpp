@@ -1,16 +1,19 @@
 // The stand-alone viewer program: turns its command line into the argument
 // string of CreateViewer and runs the event loop.
 #include <QApplication>
+#include <QFileInfo>
 #include <QOpenGLWidget>
 #include <QPixmap>
 #include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
+#include <memory>
 
 #include <string>
 #include <vector>
 
+#include "viewer/RasterFrame.h"
 #include "viewer/ViewerExports.h"
 #include "viewer/krvViewer.h"
 #include "viewer/vkoViewer.h"
@@ -29,33 +32,89 @@ std::string quoteWord(const std::string& word) {
     return out;
 }
 
+// Value of a program option given as "--name VALUE" or "--name=VALUE";
+// advances i past a separate value.
+bool optionValue(const std::string& word, const char* name, int& i, int argc, char** argv, std::string& value) {
+    const std::string option = std::string("--") + name;
+    if (word == option && i + 1 < argc) {
+        value = argv[++i];
+        return true;
+    }
+    if (word.rfind(option + "=", 0) == 0) {
+        value = word.substr(option.size() + 1);
+        return true;
+    }
+    return false;
+}
+
+// Whether the viewer words start a viewer that shows a window: "-d" and
+// "-n" do not, and neither does a word that only gets the usage text.
+bool wantsWindow(const std::vector<std::string>& words) {
+    static const char* const known[] = {"-r", "-t", "-e", "-activex", "-dumpidl"};
+    for (size_t i = 1; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        if (w == "-d" || w == "-n") return false;
+        if (w.empty() || w[0] != '-') continue;
+        bool isKnown = false;
+        for (const char* k : known) isKnown = isKnown || w == k;
+        if (!isKnown) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-
     // Options of the program itself start with "--" and never reach CreateViewer.
     // --snapshot FILE: write the first drawn frame as a PNG and quit.
-    std::string snapshot;
+    // --output FILE [--size WxH]: render one frame of the scene without a
+    // window (software renderer) into FILE, its type from the extension.
+    std::string snapshot, outputFile, size;
     std::vector<std::string> words;
     words.push_back(argc > 0 ? argv[0] : "viewer");
     for (int i = 1; i < argc; ++i) {
         std::string word = argv[i];
-        if (word == "--snapshot" && i + 1 < argc) {
-            snapshot = argv[++i];
-            continue;
-        }
-        if (word.rfind("--snapshot=", 0) == 0) {
-            snapshot = word.substr(11);
-            continue;
-        }
+        if (optionValue(word, "snapshot", i, argc, argv, snapshot)) continue;
+        if (optionValue(word, "output", i, argc, argv, outputFile)) continue;
+        if (optionValue(word, "size", i, argc, argv, size)) continue;
         if (word.rfind("--", 0) == 0) continue;
         words.push_back(word);
     }
+    int outputWidth = -1, outputHeight = -1;
+    if (!size.empty() && (std::sscanf(size.c_str(), "%dx%d", &outputWidth, &outputHeight) != 2 || outputWidth < 1 ||
+                          outputHeight < 1)) {
+        std::fprintf(stderr, "viewer: --size wants WIDTHxHEIGHT, not %s\n", size.c_str());
+        return 1;
+    }
+    // A start that needs no window must work where there is no display:
+    // without a platform of the user's choice it takes one that needs none.
+    const bool headless = !outputFile.empty() || !wantsWindow(words);
+    if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     std::string args;
     for (size_t i = 0; i < words.size(); ++i) {
         if (i) args += ' ';
         args += quoteWord(words[i]);
+    }
+
+    if (!outputFile.empty()) {
+        // The scene must be there: a viewer without it would write an empty picture.
+        for (size_t i = 1; i < words.size(); ++i) {
+            if (words[i].empty() || words[i][0] == '-' || (i > 1 && words[i - 1] == "-r")) continue;
+            if (!QFileInfo(QString::fromStdString(words[i])).isReadable()) {
+                std::fprintf(stderr, "viewer: cannot read the scene %s\n", words[i].c_str());
+                return 1;
+            }
+        }
+        vkoViewer* viewer = CreateViewer(nullptr, true, true, args.c_str());
+        if (!viewer) {
+            std::fprintf(stderr, "viewer: cannot load the scene for %s\n", outputFile.c_str());
+            return 1;
+        }
+        std::unique_ptr<krvViewer> box(viewer->Widget());
+        return rasterframe::WriteOutputFile(*viewer, outputFile, outputWidth, outputHeight);
     }
 
     vkoViewer* viewer = CreateViewer(nullptr, false, true, args.c_str());
