@@ -1,20 +1,43 @@
 #include "viewer/OutputRenderers.h"
 
+#include <new>
+
+#include "output/GraphicsAEAPS.h"
+#include "output/GraphicsAEARaster.h"
 #include "output/RasterPostScript.h"
 
 namespace outputrenderers {
 
-// The software raster renderer is not built yet: off-screen raster output
-// falls back to the window's pixels.
-Graphics* CreateRasterRenderer(const RasterRequest&) { return nullptr; }
-
-bool ReadRasterPixels(Graphics*, std::vector<unsigned char>& rgb) {
-    rgb.clear();
-    return false;
+Graphics* CreateRasterRenderer(const RasterRequest& r) {
+    auto* g = new (std::nothrow)
+        GraphicsAEARaster(r.current, r.width, r.height, r.toleranceFactor, r.lineWidth, r.reverse, r.colourMode);
+    if (g && !g->usable) {
+        delete g;
+        return nullptr;
+    }
+    return g;
 }
 
-// No PostScript renderer yet: vector PS and EPS output writes nothing.
-Graphics* CreatePostScriptRenderer(const PostScriptRequest&) { return nullptr; }
+bool ReadRasterPixels(Graphics* raster, std::vector<unsigned char>& rgb) {
+    auto* g = dynamic_cast<GraphicsAEARaster*>(raster);
+    rgb = g ? g->readPixels() : std::vector<unsigned char>();
+    return !rgb.empty();
+}
+
+Graphics* CreatePostScriptRenderer(const PostScriptRequest& r) {
+    auto* g = new (std::nothrow) GraphicsAEAPS(r.current, r.paperWidth, r.paperHeight, r.marginX, r.marginY, r.path,
+                                               !r.eps, r.landscape, r.tolerance, r.lineWidth, r.reverse, r.colourMode);
+    if (g && !g->usable) {
+        delete g;
+        return nullptr;
+    }
+    return g;
+}
+
+bool PostScriptWritten(Graphics* renderer) {
+    auto* g = dynamic_cast<GraphicsAEAPS*>(renderer);
+    return g && g->written();
+}
 
 bool WriteRasterPostScript(const RasterPostScriptRequest& r) {
     return r.image && writeRasterPostScript(!r.eps, *r.image, r.path, r.landscape, r.marginX, r.marginY, r.pageWidth,

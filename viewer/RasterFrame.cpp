@@ -79,9 +79,26 @@ int OutputTypeOfFile(const std::string& path) {
 
 int WriteOutputFile(vkoViewer& viewer, const std::string& path, int width, int height) {
     const int type = OutputTypeOfFile(path);
+    if (type == OUTPUT_PS || type == OUTPUT_EPS) {
+        // A page of the output settings' paper (the size does not apply):
+        // vector PostScript, or a raster page for translucent or textured
+        // faces, through the output operation.
+        viewer.output.setOutputType(type);
+        viewer.output.outputFileName = path;
+        const bool suspended = viewer.drawingSuspended;
+        viewer.drawingSuspended = false;
+        const bool ok = viewer.writeOutput(true, false, -1, -1);
+        viewer.drawingSuspended = suspended;
+        if (!ok) {
+            std::fprintf(stderr, "viewer: cannot write %s\n", path.c_str());
+            return 1;
+        }
+        std::printf("viewer: wrote %s\n", path.c_str());
+        return 0;
+    }
     if (type != OUTPUT_PNG && type != OUTPUT_JPG && type != OUTPUT_BMP && type != OUTPUT_PPM) {
         std::fprintf(stderr, "viewer: cannot write %s: %s\n", path.c_str(),
-                     type < 0 ? "unknown file type (png, jpg, bmp or ppm)" : "this output type is not available");
+                     type < 0 ? "unknown file type (png, jpg, bmp, ppm, eps or ps)" : "this output type is not available");
         return 1;
     }
     const OutputSettings& o = viewer.output;

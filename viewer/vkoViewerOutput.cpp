@@ -202,8 +202,11 @@ bool vkoViewer::OffscreenOutput(int w, int h, int requestWidth, int requestHeigh
         request.colourMode = output.outputColourMode;
         Graphics* ps = outputrenderers::Current().createPostScript(request);
         if (!ps) return false;
-        const bool ok = DrawOutputFrame(ps);
-        delete ps;  // the renderer has written its file
+        // The renderer writes its file at the end of the frame; a file that
+        // could not be written whole is not there and is not reported.
+        const bool ok = DrawOutputFrame(ps) && outputrenderers::Current().postScriptWritten(ps);
+        delete ps;
+        if (ok) ConfirmOutput();
         return ok;
     }
     long long width = 0, height = 0;

@@ -65,6 +65,7 @@ protected:
         ASSERT_NE(viewer, nullptr);
         box.reset(viewer->Widget());
         ASSERT_NE(viewer->glWindow, nullptr);
+        box->resize(300, 240);
         box->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
         ASSERT_TRUE(SizeWindow(160, 120));
