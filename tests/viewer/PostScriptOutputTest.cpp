@@ -4,12 +4,17 @@
 // page compared with the picture the viewer shows.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QImage>
 #include <QTest>
 
 #include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -20,6 +25,7 @@
 #include "platform/MessageSink.h"
 #include "render/GLWindow.h"
 #include "render/Graphics.h"
+#include "scene/vkoViewport.h"
 #include "viewer/ViewerExports.h"
 #include "viewer/krvViewer.h"
 #include "viewer/vkoViewer.h"
@@ -43,7 +49,13 @@ void SendFan(LinkStream& out, int n) {
     std::vector<int> faces;
     for (int i = 0; i < n; ++i) faces.insert(faces.end(), {3, 0, 1 + i, 1 + (i + 1) % n});
     int v = n + 1, f = n, e = int(faces.size());
+    // Blue through green to red.
+    int m = 3;
+    const float map[12] = {0, 0, 0, 1, 0.5f, 0, 1, 0, 1, 1, 0, 0};
     out.WriteCommand(Cmd::LOAD_GRAPHIC);
+    out.WriteToken(Tok::COLOR_MAP);
+    out.WriteIntDataBlock(&m, 1, 1);
+    out.WriteIntDataBlock(map, 12, 0);
     out.WriteToken(Tok::VERTICES);
     out.WriteIntDataBlock(&v, 1, 1);
     out.WriteIntDataBlock(xyz.data(), 3 * v, 0);
@@ -155,6 +167,103 @@ TEST_F(PostScriptOutput, FromScreenPageIsTheWindowPicture) {
         ASSERT_EQ(ph, 120);
         EXPECT_LE(pstest::differingFraction(page, frame, pw, ph, 2, dir + "/screen.diff.png"), 0.0);
     }
+}
+
+// Off-screen, the same view three ways on a 2 x 2 inch paper (a 300 x 300
+// pixel drawing inside the half-inch margins): vector EPS for opaque faces,
+// a raster page once the faces are translucent, each rendered by
+// Ghostscript at 300 dots per inch against the raster output of the view at
+// 300 x 300 pixels.
+TEST_F(PostScriptOutput, OffscreenPagesMatchTheRasterOutput) {
+    engine.BeginParameters();
+    engine.WriteIntToken(Tok::PRINT_ANTIALIAS, 0, false);
+    engine.WriteStringToken(Tok::PRINT_RASTER_SIZE, "300 300", false);
+    engine.EndParameters();
+    Poll();
+    auto decode = [](const std::string& png, int& w, int& h, std::vector<unsigned char>& rgb) {
+        QImage image(QString::fromStdString(png));
+        if (image.isNull()) return false;
+        image = image.convertToFormat(QImage::Format_RGB888);
+        w = image.width(), h = image.height();
+        rgb.resize(size_t(w) * h * 3);
+        for (int y = 0; y < h; ++y) std::memcpy(&rgb[size_t(y) * w * 3], image.constScanLine(y), size_t(w) * 3);
+        return true;
+    };
+    struct Step {
+        const char* name;
+        bool translucent;
+        int channelTolerance;
+        double maxDiffering;
+        const char* firstLine;
+    } steps[] = {
+        // Flat subdivision and hundredths of colour: a few levels; edges differ.
+        {"vector", false, 12, 0.03, "%!PS-Adobe-3.0 EPSF-3.0"},
+        // The raster renderer's own picture on a page.
+        {"raster", true, 2, 0.001, "%!PS-Adobe-2.0 EPSF-3.0"},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        if (step.translucent) {
+            engine.BeginParameters();
+            engine.WriteStringToken(Tok::TRANSPARENCY, "0.5", false);
+            engine.EndParameters();
+            Poll();
+            ASSERT_TRUE(viewer->viewports[0]->hasTransparentFaces());
+        }
+        const std::string base = dir + "/" + step.name;
+        Request("PNG", base, false);
+        int rw = 0, rh = 0;
+        std::vector<unsigned char> raster;
+        ASSERT_TRUE(decode(base + ".png", rw, rh, raster));
+        ASSERT_EQ(rw, 300);
+        ASSERT_EQ(rh, 300);
+
+        std::snprintf(viewer->outputMessage, sizeof viewer->outputMessage, "before");
+        Request("EPS", base, false, "2 2");
+        const std::string eps = base + ".eps";
+        ASSERT_TRUE(fs::exists(eps));
+        EXPECT_EQ(std::string(viewer->outputMessage), "\nImage printed to file: " + eps + "\n");
+        EXPECT_EQ(pstest::readText(eps).rfind(step.firstLine, 0), 0u);
+        std::string log;
+        ASSERT_TRUE(pstest::ghostscriptRuns(eps, &log)) << log;
+        int pw = 0, ph = 0;
+        std::vector<unsigned char> page;
+        ASSERT_TRUE(pstest::ghostscriptRender(eps, 300, true, pw, ph, page, &log)) << log;
+        ASSERT_EQ(pw, 300);
+        ASSERT_EQ(ph, 300);
+        EXPECT_LE(pstest::differingFraction(page, raster, pw, ph, step.channelTolerance, base + ".diff.png"),
+                  step.maxDiffering);
+        Request("PS", base, false, "2 2");
+        ASSERT_TRUE(pstest::ghostscriptRuns(base + ".ps", &log)) << log;
+    }
+}
+
+// A page that cannot be written whole leaves the earlier one and reports
+// nothing; a name in a missing directory writes nothing.
+TEST_F(PostScriptOutput, FailedPagesKeepTheEarlierFile) {
+    const std::string name = dir + "/keep";
+    Request("EPS", name, false, "2 2");
+    const std::string good = pstest::readText(name + ".eps");
+    ASSERT_FALSE(good.empty());
+    std::snprintf(viewer->outputMessage, sizeof viewer->outputMessage, "before");
+    viewer->output.setPaperSize("20 20");  // a far larger file than the limit lets through
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 2000;
+    setrlimit(RLIMIT_FSIZE, &limited);
+    const bool vector = viewer->writeOutput(true, false, -1, -1);
+    const bool screen = viewer->writeOutput(true, true, -1, -1);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(vector);
+    EXPECT_FALSE(screen);
+    EXPECT_EQ(pstest::readText(name + ".eps"), good);
+    EXPECT_STREQ(viewer->outputMessage, "before");
+    viewer->output.setOutputFileName((dir + "/no/such/dir/x").c_str());
+    EXPECT_FALSE(viewer->writeOutput(true, false, -1, -1));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1) << "no leftovers";
 }
 
 }  // namespace
