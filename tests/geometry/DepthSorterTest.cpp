@@ -170,14 +170,18 @@ TEST(DepthTree, CrossingTrianglesAreSplitAndPaintedInDepthOrder) {
     EXPECT_GE(sorter.shapesSplit, 2);
 }
 
+// Five small triangles far back (id 3).
+void addTrianglesBehind(std::vector<WinPrimitive>& list) {
+    for (int i = 0; i < 5; ++i)
+        list.push_back(polygon({vtx(2.0f + 4 * i, 2, 0.9f, 0.3f), vtx(5.0f + 4 * i, 2, 0.9f, 0.3f),
+                                vtx(2.0f + 4 * i, 6, 0.9f, 0.3f)}));
+}
+
 TEST(DepthTree, ACoveringFaceInFrontHidesWhatLiesBehindIt) {
     Painter painter;
     DepthSorter sorter(painter);
     std::vector<WinPrimitive> list;
-    // Behind: small triangles (id 3).
-    for (int i = 0; i < 5; ++i)
-        list.push_back(polygon({vtx(2.0f + 4 * i, 2, 0.9f, 0.3f), vtx(5.0f + 4 * i, 2, 0.9f, 0.3f),
-                                vtx(2.0f + 4 * i, 6, 0.9f, 0.3f)}));
+    addTrianglesBehind(list);
     // In front: one opaque triangle over the whole region (id 5).
     list.push_back(polygon({vtx(-1, -1, 0.1f, 0.5f), vtx(80, -1, 0.1f, 0.5f), vtx(-1, 80, 0.1f, 0.5f)}));
     sorter.drawPrimitives(list, kFull, false);
@@ -205,9 +209,7 @@ TEST(DepthTree, AFaceClippedToTheRegionHidesWhatLiesBehindIt) {
         Painter painter;
         DepthSorter sorter(painter);
         std::vector<WinPrimitive> list;
-        for (int i = 0; i < 5; ++i)
-            list.push_back(polygon({vtx(2.0f + 4 * i, 2, 0.9f, 0.3f), vtx(5.0f + 4 * i, 2, 0.9f, 0.3f),
-                                    vtx(2.0f + 4 * i, 6, 0.9f, 0.3f)}));
+        addTrianglesBehind(list);
         list.push_back(polygon({vtx(0, 0, c.z[0], 0.5f), vtx(c.right, 0, c.z[1], 0.5f),
                                 vtx(c.right, 32, c.z[2], 0.5f), vtx(0, 32, c.z[3], 0.5f)}));
         sorter.drawPrimitives(list, kFull, false);
