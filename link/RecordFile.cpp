@@ -226,11 +226,11 @@ std::FILE* ReplacingFile::OpenStream(const char* path) {
     return stream_;
 }
 
-bool ReplacingFile::Commit() {
+bool ReplacingFile::Commit(bool flushToDisk) {
     if (fd_ < 0) return false;
     bool ok = true;
     if (stream_) ok = std::fflush(stream_) == 0 && !std::ferror(stream_);
-    if (!direct_) ok = (::fsync(fd_) == 0 || errno == EINVAL || errno == EROFS) && ok;
+    if (!direct_ && flushToDisk) ok = (::fsync(fd_) == 0 || errno == EINVAL || errno == EROFS) && ok;
     ok = (stream_ ? std::fclose(stream_) == 0 : ::close(fd_) == 0) && ok;
     stream_ = nullptr;
     fd_ = -1;

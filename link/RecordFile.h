@@ -74,8 +74,11 @@ public:
     std::FILE* OpenStream(const char* path);
     int fd() const { return fd_; }
     // Flushes, closes and renames over the final name; false (and the
-    // temporary file removed) when any of that fails.
-    bool Commit();
+    // temporary file removed) when any of that fails.  flushToDisk also
+    // waits until the data is on the disk (state files); pictures skip that
+    // wait, which costs as much as encoding a large JPEG: a failed write
+    // still never replaces the previous file.
+    bool Commit(bool flushToDisk = true);
     void Discard();
 
 private:

@@ -88,7 +88,9 @@ bool OutputSettings::setPaperSize(const char* text) {
 
 // ------------------------------------------------------------ keys
 
-void OutputSettings::cycleColourMode() { outputColourMode = (outputColourMode >= 0 && outputColourMode < 2) ? outputColourMode + 1 : 0; }
+void OutputSettings::cycleColourMode() {
+    outputColourMode = (outputColourMode >= 0 && outputColourMode < 2) ? outputColourMode + 1 : 0;
+}
 
 void OutputSettings::cycleType() {
     setOutputType((outputType >= 0 && outputType < kNumTypes - 1) ? outputType + 1 : 0);
@@ -143,7 +145,8 @@ std::string OutputSettings::describe(int windowWidth, int windowHeight) const {
     appendPiece(text, format("\nOutput file: name is %s, type is %s\n", outputFileName.c_str(), typeWord(t)));
     if (t != OUTPUT_KVF && t != OUTPUT_VRML) {
         static const char* const modes[3] = {"COLOUR", "BW", "GRAY"};
-        appendPiece(text, format(", mode is %s\n", modes[(outputColourMode >= 0 && outputColourMode < 3) ? outputColourMode : 0]));
+        const int mode = (outputColourMode >= 0 && outputColourMode < 3) ? outputColourMode : 0;
+        appendPiece(text, format(", mode is %s\n", modes[mode]));
     }
     if (t == OUTPUT_JPG) appendPiece(text, format(", quality %d\n", outputQuality));
     if (t != OUTPUT_KVF && t != OUTPUT_PS && t != OUTPUT_EPS && t != OUTPUT_VRML) {
@@ -190,11 +193,12 @@ void OutputSettings::rasterOutputSize(int windowWidth, int windowHeight, int req
     height = (long long)h * outputScalePercent / 100;
 }
 
-std::string OutputSettings::rasterSizeProblem(long long width, long long height) {
+std::string OutputSettings::rasterSizeProblem(long long width, long long height, int factor) {
     // Every buffer of the output path is indexed with ints: 3 bytes a pixel
     // must stay within INT_MAX (about 715 million pixels, 2 GB).
     if (width < 1 || height < 1) return format("ERROR Output size %lld x %lld pixels is empty\n", width, height);
-    if (width <= INT_MAX / 3 && height <= INT_MAX / 3 && width * height <= INT_MAX / 3) return {};
+    const long long limit = INT_MAX / 3 / ((long long)factor * factor);
+    if (width <= limit && height <= limit && width * height <= limit) return {};
     return format("ERROR Output size %lld x %lld pixels is too large\n", width, height);
 }
 

@@ -74,9 +74,10 @@ struct OutputSettings {
     // scales cannot wrap; see rasterSizeProblem.
     void rasterOutputSize(int windowWidth, int windowHeight, int requestWidth, int requestHeight, long long& width,
                           long long& height) const;
-    // Empty when a width x height RGB picture (3 bytes a pixel) can be held
-    // and indexed with ints; otherwise the message to show, naming the size.
-    static std::string rasterSizeProblem(long long width, long long height);
+    // Empty when a width x height RGB picture (3 bytes a pixel), rendered at
+    // factor times each side, can be held and indexed with ints; otherwise
+    // the message to show, naming width x height.
+    static std::string rasterSizeProblem(long long width, long long height, int factor = 1);
 
     // Name of file i of a multi-file output: the name itself for 0, else i
     // inserted before the last "." (appended without one): a.wrl, a1.wrl.

@@ -106,5 +106,5 @@ bool writeRasterFile(int type, const RasterImage& image, const std::string& path
         case RASTER_BMP: ok = writeBmpRows(f, width, height, rows.data()); break;
         case RASTER_PPM: ok = writePpmRows(f, width, height, rows.data()); break;
     }
-    return ok && file.Commit();
+    return ok && file.Commit(false);
 }

@@ -392,7 +392,9 @@ bool vkoViewport::draw(Graphics* r, bool secondary) {
 
     view->apply(r, 0);
     r->paintBackground();
-    if (!secondary) r->renderBorder(isCurrent);
+    // Output tiles and cube faces are pieces of one picture: no frame round each.
+    const bool outputPiece = owner && (owner->tileBuffer || owner->capturingCube);
+    if (!secondary && !outputPiece) r->renderBorder(isCurrent);
     r->setProjection(isOrthographic != 0);
     view->apply(r, Transform::MaskAll);
     r->setLightAngles(lightAngleXToZ, lightAngleZToY);

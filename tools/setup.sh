@@ -11,6 +11,7 @@ packages=(
   xvfb xauth
   ghostscript
   libosmesa6-dev libgl2ps-dev
+  imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do

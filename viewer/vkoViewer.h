@@ -455,6 +455,9 @@ private:
     bool OffscreenOutput(int width, int height, int requestWidth, int requestHeight, bool landscape);
     bool RasterOutput(long long width, long long height, int lineWidth);
     bool RasterPostScriptOutput(bool landscape, int lineWidth);
+    bool RenderRaster(int width, int height, int lineWidth, RasterImage& image, bool& created);
+    bool WritePostScriptPicture(const RasterImage& image, bool landscape, int margin, int pageWidth, int pageHeight,
+                                int resolution, bool flipRows);
     bool WriteVrmlOutput();
     bool PrintOutput();
     bool DrawOutputFrame(Graphics* output);

@@ -162,17 +162,8 @@ bool vkoViewer::ScreenOutput(int w, int h, bool landscape) {
         const long long roomX = room(pageWidth), roomY = room(pageHeight);
         const int res = int(std::max(1LL, std::max(w * 1000LL / roomX, h * 1000LL / roomY)));
         const int margin = int(0.5 * res);
-        outputrenderers::RasterPostScriptRequest request;
-        request.eps = type == OUTPUT_EPS;
-        request.image = &image;
-        request.path = output.outputFileName;
-        request.landscape = landscape;
-        request.marginX = request.marginY = margin;
-        request.pageWidth = int(pageWidth * (long long)res / 1000);
-        request.pageHeight = int(pageHeight * (long long)res / 1000);
-        request.resolution = res;
-        request.flipRows = false;
-        ok = outputrenderers::Current().writeRasterPostScript(request);
+        ok = WritePostScriptPicture(image, landscape, margin, int(pageWidth * (long long)res / 1000),
+                                    int(pageHeight * (long long)res / 1000), res, false);
     } else {
         ok = writeRasterFile(type, image, output.outputFileName, false);
     }
@@ -219,34 +210,23 @@ bool vkoViewer::RasterOutput(long long width, long long height, int lineWidth) {
     // twice as wide) and halved by the writer.
     const bool antialias = output.outputAntialias;
     const int factor = antialias ? 2 : 1;
-    const std::string problem = OutputSettings::rasterSizeProblem(width * factor, height * factor);
+    const std::string problem = OutputSettings::rasterSizeProblem(width, height, factor);
     if (!problem.empty()) {
         platform::ShowMessage(platform::MessageIcon::Error, problem);
         return false;
     }
-    outputrenderers::RasterRequest request;
-    request.current = renderer;
-    request.width = int(width * factor);
-    request.height = int(height * factor);
-    request.lineWidth = lineWidth * factor;
-    request.reverse = output.reverseColours;
-    request.colourMode = output.outputColourMode;
-    Graphics* raster = outputrenderers::Current().createRaster(request);
-    if (!raster) {
-        // Without an off-screen renderer the window is the only picture.
-        int w = 0, h = 0;
-        OutputSettings::outputWindowSize(windowWidth, windowHeight, w, h);
-        return ScreenOutput(w, h, h < w);
-    }
+    bool created = false;
     RasterImage image;
-    bool ok = DrawOutputFrame(raster) && outputrenderers::Current().readRaster(raster, image.pixels);
-    delete raster;
-    if (!ok) return false;
-    image.width = request.width;
-    image.height = request.height;
-    image.quality = output.outputQuality;
+    const int w = int(width * factor), h = int(height * factor);
+    if (!RenderRaster(w, h, lineWidth * factor, image, created)) {
+        if (created) return false;
+        // Without an off-screen renderer the window is the only picture.
+        int ww = 0, wh = 0;
+        OutputSettings::outputWindowSize(windowWidth, windowHeight, ww, wh);
+        return ScreenOutput(ww, wh, wh < ww);
+    }
     image.antialiased = antialias;
-    ok = writeRasterFile(output.outputType, image, output.outputFileName, true);
+    const bool ok = writeRasterFile(output.outputType, image, output.outputFileName, true);
     if (ok) ConfirmOutput();
     return ok;
 }
@@ -254,7 +234,8 @@ bool vkoViewer::RasterOutput(long long width, long long height, int lineWidth) {
 bool vkoViewer::RasterPostScriptOutput(bool landscape, int lineWidth) {
     int res = (standAlone && output.outputQuality < 90) ? 3 * output.outputQuality : 300;
     res = std::clamp(res, 25, 300);
-    int pageWidth = int((long long)res * output.paperWidth / 1000), pageHeight = int((long long)res * output.paperHeight / 1000);
+    int pageWidth = int((long long)res * output.paperWidth / 1000);
+    int pageHeight = int((long long)res * output.paperHeight / 1000);
     if (landscape) std::swap(pageWidth, pageHeight);
     const int margin = int(0.5 * res);
     const int width = pageWidth - 2 * margin, height = pageHeight - 2 * margin;
@@ -263,22 +244,16 @@ bool vkoViewer::RasterPostScriptOutput(bool landscape, int lineWidth) {
         platform::ShowMessage(platform::MessageIcon::Error, problem);
         return false;
     }
-    outputrenderers::RasterRequest request;
-    request.current = renderer;
-    request.width = width;
-    request.height = height;
-    request.lineWidth = lineWidth;
-    request.reverse = output.reverseColours;
-    request.colourMode = output.outputColourMode;
-    Graphics* raster = outputrenderers::Current().createRaster(request);
-    if (!raster) return false;
+    bool created = false;
     RasterImage image;
-    bool ok = DrawOutputFrame(raster) && outputrenderers::Current().readRaster(raster, image.pixels);
-    delete raster;
-    if (!ok) return false;
-    image.width = width;
-    image.height = height;
-    image.quality = output.outputQuality;
+    if (!RenderRaster(width, height, lineWidth, image, created)) return false;
+    const bool ok = WritePostScriptPicture(image, landscape, margin, pageWidth, pageHeight, res, true);
+    if (ok) ConfirmOutput();
+    return ok;
+}
+
+bool vkoViewer::WritePostScriptPicture(const RasterImage& image, bool landscape, int margin, int pageWidth,
+                                       int pageHeight, int resolution, bool flipRows) {
     outputrenderers::RasterPostScriptRequest page;
     page.eps = output.outputType == OUTPUT_EPS;
     page.image = &image;
@@ -287,11 +262,33 @@ bool vkoViewer::RasterPostScriptOutput(bool landscape, int lineWidth) {
     page.marginX = page.marginY = margin;
     page.pageWidth = pageWidth;
     page.pageHeight = pageHeight;
-    page.resolution = res;
-    page.flipRows = true;
-    ok = outputrenderers::Current().writeRasterPostScript(page);
-    if (ok) ConfirmOutput();
-    return ok;
+    page.resolution = resolution;
+    page.flipRows = flipRows;
+    return outputrenderers::Current().writeRasterPostScript(page);
+}
+
+// One frame into a new off-screen raster renderer of width x height pixels
+// and its pixels (bottom row first); created tells whether a renderer could
+// be made at all.
+bool vkoViewer::RenderRaster(int width, int height, int lineWidth, RasterImage& image, bool& created) {
+    outputrenderers::RasterRequest request;
+    request.current = renderer;
+    request.width = width;
+    request.height = height;
+    request.lineWidth = lineWidth;
+    request.reverse = output.reverseColours;
+    request.colourMode = output.outputColourMode;
+    Graphics* raster = outputrenderers::Current().createRaster(request);
+    created = raster != nullptr;
+    if (!raster) return false;
+    const bool ok = DrawOutputFrame(raster) && outputrenderers::Current().readRaster(raster, image.pixels);
+    delete raster;
+    if (!ok) return false;
+    image.width = width;
+    image.height = height;
+    image.quality = output.outputQuality;
+    image.antialiased = false;
+    return true;
 }
 
 bool vkoViewer::PrintOutput() {

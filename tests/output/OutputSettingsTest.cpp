@@ -172,9 +172,14 @@ TEST(OutputSettings, RasterOutputSizes) {
     // 3 bytes a pixel must stay within an int.
     EXPECT_EQ(OutputSettings::rasterSizeProblem(3840, 2160), "");
     EXPECT_EQ(OutputSettings::rasterSizeProblem(26754, 26754), "");
-    EXPECT_EQ(OutputSettings::rasterSizeProblem(26755, 26755), "ERROR Output size 26755 x 26755 pixels is too large\n");
-    EXPECT_EQ(OutputSettings::rasterSizeProblem(1LL << 40, 1), "ERROR Output size 1099511627776 x 1 pixels is too large\n");
+    EXPECT_EQ(OutputSettings::rasterSizeProblem(26755, 26755),
+              "ERROR Output size 26755 x 26755 pixels is too large\n");
+    EXPECT_EQ(OutputSettings::rasterSizeProblem(1LL << 40, 1),
+              "ERROR Output size 1099511627776 x 1 pixels is too large\n");
     EXPECT_EQ(OutputSettings::rasterSizeProblem(0, 480), "ERROR Output size 0 x 480 pixels is empty\n");
+    // Rendered at twice the size (antialias), the size named is the one asked for.
+    EXPECT_EQ(OutputSettings::rasterSizeProblem(13377, 13377, 2), "");
+    EXPECT_EQ(OutputSettings::rasterSizeProblem(13378, 13378, 2), "ERROR Output size 13378 x 13378 pixels is too large\n");
 }
 
 TEST(OutputSettings, NumberedFileNames) {
