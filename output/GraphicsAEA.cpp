@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "render/ViewLayout.h"
+
 namespace {
 constexpr double kMinSubdivisionArea = 0.125;  // square pixels
 }  // namespace
@@ -116,14 +118,9 @@ void GraphicsAEA::endObjectPass(int flag) {
 // ---- projection, lighting, culling ---------------------------------------------------------
 
 void GraphicsAEA::setProjection(bool orthographic) {
-    const double w = std::max(1, viewport_[2]), h = std::max(1, viewport_[3]);
-    const double a = w / h;
-    double x0, x1, y0, y1;
-    if (w > h) {
-        x0 = -a, x1 = a, y0 = -1, y1 = 1;
-    } else {
-        x0 = -1, x1 = 1, y0 = -1 / a, y1 = 1 / a;
-    }
+    double window_[4];
+    ViewWindow(viewport_[2], viewport_[3], window_);
+    const double x0 = window_[0], x1 = window_[1], y0 = window_[2], y1 = window_[3];
     eMatrixMode(aegl::PROJECTION);
     eLoadIdentity();
     const double ex = eyeOffset[0], ey = eyeOffset[1], ez = eyeOffset[2];

@@ -300,6 +300,9 @@ private:
     void emitLinesEngine(const LineSet& lines);
     void drawTexts(const TextsRecord& texts, bool screen, const float* origin);
     void overlayProjection(double& hx, double& hy) const;
+    // Orthographic -hx..hx, -hy..hy projection and an identity model-view
+    // (the 2D items, the border, the background, the ruler).
+    void overlayOrtho(double hx, double hy);
 
     Sink sink_;
     DepthSorter sorter_;

@@ -10,6 +10,7 @@
 #include "geometry/GlyphShapes.h"
 #include "output/GraphicsAEA.h"
 #include "render/AxisLetters.h"
+#include "render/ViewLayout.h"
 #include "render/StrokeFont.h"
 #include "scene/GraphicData.h"
 
@@ -452,6 +453,14 @@ bool GraphicsAEA::emitOverlayLines(const OverlayLineSet& l) {
     return true;
 }
 
+void GraphicsAEA::overlayOrtho(double hx, double hy) {
+    eMatrixMode(aegl::PROJECTION);
+    eLoadIdentity();
+    eOrtho(-hx, hx, -hy, hy, -1000, 1000);
+    eMatrixMode(aegl::MODELVIEW);
+    eLoadIdentity();
+}
+
 void GraphicsAEA::overlayProjection(double& hx, double& hy) const {
     const double w = std::max(1, viewport_[2]), h = std::max(1, viewport_[3]);
     hx = 0.999;
@@ -478,11 +487,7 @@ bool GraphicsAEA::emitLabel(const LabelRecord& label) {
     const double fit = std::max(ew, eh) > 0 ? 1.0 / std::max(ew, eh) : 1.0;
     const double k = 2.0 * scaleFactor * fit * std::min(hx, hy);
     ePushMatrix();
-    eMatrixMode(aegl::PROJECTION);
-    eLoadIdentity();
-    eOrtho(-(hx + 0.001), hx + 0.001, -(hy + 0.001), hy + 0.001, -1000, 1000);
-    eMatrixMode(aegl::MODELVIEW);
-    eLoadIdentity();
+    overlayOrtho(hx + 0.001, hy + 0.001);
     eTranslate(ax, ay, 0);
     eScale(k, k, 1);
 
@@ -564,11 +569,7 @@ bool GraphicsAEA::emitImage(const ImageRecord& image) {
     if (vertical == 2) dy = -ph;
     else if (vertical == 3) dy = -ph / 2;
     ePushMatrix();
-    eMatrixMode(aegl::PROJECTION);
-    eLoadIdentity();
-    eOrtho(-(hx + 0.001), hx + 0.001, -(hy + 0.001), hy + 0.001, -1000, 1000);
-    eMatrixMode(aegl::MODELVIEW);
-    eLoadIdentity();
+    overlayOrtho(hx + 0.001, hy + 0.001);
     eTranslate(ax, ay, 0);
     rasterMove_[0] = float(dx);
     rasterMove_[1] = float(dy);
@@ -591,11 +592,7 @@ void GraphicsAEA::renderBorder(bool) {
     float white[3] = {1, 1, 1};
     setColour(white, 1.0f);
     ePushMatrix();
-    eMatrixMode(aegl::PROJECTION);
-    eLoadIdentity();
-    eOrtho(-1, 1, -1, 1, -1000, 1000);
-    eMatrixMode(aegl::MODELVIEW);
-    eLoadIdentity();
+    overlayOrtho(1.0, 1.0);
     const bool lit = lighting_;
     eDisable(aegl::LIGHTING);
     eDisable(aegl::DEPTH_TEST);
@@ -621,11 +618,7 @@ void GraphicsAEA::paintBackground() {
     const float* topRight = backgroundKind > 2 ? c2 : c1;
     const float* bottomRight = backgroundKind == 1 ? c2 : c1;
     ePushMatrix();
-    eMatrixMode(aegl::PROJECTION);
-    eLoadIdentity();
-    eOrtho(-1, 1, -1, 1, -1000, 1000);
-    eMatrixMode(aegl::MODELVIEW);
-    eLoadIdentity();
+    overlayOrtho(1.0, 1.0);
     const bool lit = lighting_, cull = cullFace_;
     eDisable(aegl::LIGHTING);
     eDisable(aegl::CULL_FACE);
@@ -674,14 +667,6 @@ void GraphicsAEA::drawAxis(int axisType) {
             eEnd();
         }
     };
-    struct Axis {
-        float colour[3];
-        float letterAt[3];
-        float angle, rx, ry, rz;
-    };
-    const Axis axes[3] = {{{1, 0, 0}, {1.2f, 0, 0}, 90, 0, 1, 0},
-                          {{0, 0.6667f, 0}, {0, 1.2f, 0}, -90, 1, 0, 0},
-                          {{0, 0, 1}, {0, 0, 1.2f}, 0, 0, 0, 1}};
     const AxisLetters::Size& letterSize = AxisLetters::kSizes[small ? 1 : 0];
     ePushMatrix();
     eMatrixMode(aegl::PROJECTION);
@@ -690,13 +675,14 @@ void GraphicsAEA::drawAxis(int axisType) {
     eTranslate(0, 0, 998);
     eMatrixMode(aegl::MODELVIEW);
     eScale(0.7, 0.7, 0.7);
-    for (const Axis& ax : axes) {
+    for (int axis = 0; axis < 3; ++axis) {
+        const AxisLetters::Arrow& ax = AxisLetters::kArrows[axis];
         setColour(ax.colour, 1.0f);
         // The letter: its bitmap in the plain axis colour, lower left corner
         // two pixels right of and above the letter point.
         float rgb[3] = {ax.colour[0], ax.colour[1], ax.colour[2]};
         convertColour(rgb);
-        const int letter = AxisLetters::kAxisLetters[axisType][&ax - axes];
+        const int letter = AxisLetters::kAxisLetters[axisType][axis];
         const std::vector<unsigned char> bits = AxisLetters::Bitmap(letter, small ? 1 : 0);
         const int lw = letterSize.width, lh = letterSize.height, rowBytes = (lw + 7) / 8;
         std::vector<unsigned char> rgba(size_t(lw * lh * 4), 0);
@@ -732,94 +718,60 @@ void GraphicsAEA::drawAxis(int axisType) {
 
 void GraphicsAEA::drawRuler(float viewScale) {
     if (selectionMode || colourPickMode || windowWidth <= 0 || windowHeight <= 0) return;
-    if (!(viewScale > 0.0f) || !std::isfinite(viewScale)) return;
-    const double W = windowWidth, H = windowHeight, vw = viewportWidth, vh = viewportHeight;
-    if (vw <= 0 || vh <= 0) return;
-    const double vpw = vw * W, vph = vh * H;
-    const double k = vpw / vph > 1.0 ? vpw / vph : 1.0;
-    int n = 4;
-    while (n > 1 && (1.0 / 3.0) / n * vpw <= 67.0) n /= 2;
-    const double c = 2.0 * (1.0 / 3.0) * k / viewScale;
-    const double lg = std::log10(c);
-    int ip = int(lg);
-    if (lg < 0) ip -= 1;
-    const double p = std::pow(10.0, ip);
-    const double L = std::floor(c / p) * p;
-    const double e = L * viewScale / k / 2.0;
-    const double barH = 2.0 * 10.0 / vph, y0 = -1.0 + 2.0 * 25.0 / vph, y1 = y0 + barH;
+    RulerLayout ruler;
+    if (!ruler.compute(windowWidth, windowHeight, viewportWidth, viewportHeight, viewScale)) return;
+    const int n = ruler.subdivisions;
+    const float e = float(ruler.halfExtent), step = float(ruler.step), y0 = float(ruler.y0), y1 = float(ruler.y1);
 
     setLighting(false, false);
     setCulling(CULL_NO);
     eDisable(aegl::DEPTH_TEST);
     eDisable(aegl::TEXTURE_2D);
     ePushMatrix();
-    eMatrixMode(aegl::PROJECTION);
-    eLoadIdentity();
-    eOrtho(-1, 1, -1, 1, -1000, 1000);
-    eMatrixMode(aegl::MODELVIEW);
-    eLoadIdentity();
+    overlayOrtho(1.0, 1.0);
     float white[3] = {1, 1, 1};
     convertColour(white, true);
     eColour(white[0], white[1], white[2], 1.0f);
     currentColourValue = -1.0f;
-    const double step = 2.0 * e / n;
     for (int i = 0; i < n; i += 2) {
-        const double xa = -e + i * step, xb = xa + step;
+        const float xa = -e + i * step, xb = xa + step;
         eBegin(aegl::POLYGON);
-        eVertex(float(xa), float(y0));
-        eVertex(float(xb), float(y0));
-        eVertex(float(xb), float(y1));
-        eVertex(float(xa), float(y1));
+        eVertex(xa, y0);
+        eVertex(xb, y0);
+        eVertex(xb, y1);
+        eVertex(xa, y1);
         eEnd();
     }
     const float previous = lineWidth_;
     eLineWidth(1.0f);
     eBegin(aegl::LINE_LOOP);
-    eVertex(float(-e), float(y0));
-    eVertex(float(e), float(y0));
-    eVertex(float(e), float(y1));
-    eVertex(float(-e), float(y1));
+    eVertex(-e, y0);
+    eVertex(e, y0);
+    eVertex(e, y1);
+    eVertex(-e, y1);
     eEnd();
     for (int i = 1; i < n; ++i) {
         eBegin(aegl::LINES);
-        eVertex(float(-e + i * step), float(y0));
-        eVertex(float(-e + i * step), float(y1));
+        eVertex(-e + i * step, y0);
+        eVertex(-e + i * step, y1);
         eEnd();
     }
     const int font = fontCount > 1 ? 1 : 0;
     if (fonts && fontCount > 0 && fonts[font] && fonts[font]->isLoaded()) {
-        float ay = 1.0f;
-        if (W <= H) ay = float(H / W);
-        if (!(vw > vh)) ay *= float(vh / vw);
-        const float textHeight = float(8.0 * ay / vph);
         const float colourValue = -white[0] - 1.0f;
         GlyphFill sink;
-        const double labelY = y1 + 2.0 * 20.0 / vph;
         char text[64];
         for (int i = 0; i <= n; ++i) {
-            const double v = i * (L / n) * double(rulerScale);
-            const double av = std::fabs(v);
-            if (av >= 4000) std::snprintf(text, sizeof(text), "%.2e", v);
-            else if (av >= 40) std::snprintf(text, sizeof(text), "%.2f", v);
-            else if (av >= 0.04) std::snprintf(text, sizeof(text), "%.3f", v);
-            else std::snprintf(text, sizeof(text), "%g", v);
-            double y = labelY;
-            if (n > 1 && (i % 2) == 1) y -= 1.5 * barH;
-            const double x = -e + i * step;
-            const float anchor[3] = {float((x + 1.0) / 2.0), float((y + 1.0) / 2.0), 0.0f};
-            StrokeFont::drawText(*this, text, anchor, 1, textHeight, 0.0f, 0.0f, font, colourValue, true, &sink);
+            float anchor[3];
+            ruler.label(i, rulerScale, text, sizeof(text), anchor);
+            StrokeFont::drawText(*this, text, anchor, 1, ruler.textHeight, 0.0f, 0.0f, font, colourValue, true, &sink);
             if (i == n) {
-                float width = 0;
+                float width = 0, unitAnchor[3];
                 fonts[font]->measure(text, &width, nullptr, nullptr, nullptr, nullptr);
-                float ax = 1.0f;
-                if (W > H) ax = float(W / H);
-                if (vw > vh) ax *= float(vw / vh);
-                const double half = 0.5 * width / fonts[font]->maxY() * 2.0 * textHeight / ax;
-                const double right = x + half + 2.0 * 4.0 / vpw;
+                ruler.unitAnchor(width, fonts[font]->maxY(), anchor, unitAnchor);
                 std::snprintf(text, sizeof(text), "(%s)", rulerUnits.c_str());
-                const float unitAnchor[3] = {float((right + 1.0) / 2.0), anchor[1], 0.0f};
-                StrokeFont::drawText(*this, text, unitAnchor, 0, textHeight, 0.0f, 0.0f, font, colourValue, true,
-                                     &sink);
+                StrokeFont::drawText(*this, text, unitAnchor, 0, ruler.textHeight, 0.0f, 0.0f, font, colourValue,
+                                     true, &sink);
             }
         }
     }

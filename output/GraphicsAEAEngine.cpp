@@ -498,7 +498,9 @@ void GraphicsAEA::lightVertex(WinVertex& v, const float N[3], bool backFacing) c
         if (flip) d = -d;
         d = std::max(d, 0.0f);
         for (int i = 0; i < 3; ++i) c[i] += ambient[i] * light.ambient[i] + diffuse[i] * light.diffuse[i] * d;
-        if (d != 0.0f) {
+        const bool shiny = specularC[0] * light.specular[0] != 0.0f || specularC[1] * light.specular[1] != 0.0f ||
+                           specularC[2] * light.specular[2] != 0.0f;
+        if (d != 0.0f && shiny) {
             float H[3] = {L[0], L[1], L[2] + 1.0f};
             if (normalize_) {
                 const float len = std::sqrt(H[0] * H[0] + H[1] * H[1] + H[2] * H[2]);

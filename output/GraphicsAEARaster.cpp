@@ -288,7 +288,16 @@ void GraphicsAEARaster::writePixel(int x, int y, float r, float g, float b, floa
     const size_t at = size_t(y) * size_t(imageWidth) + size_t(x);
     if (records_) {
         const unsigned char rgba[4] = {toByte(r), toByte(g), toByte(b), toByte(a)};
-        insertFragment(records_[at], rgba, depth, depthTest_);
+        Fragment& p = records_[at];
+        if (rgba[3] == 255 && depthTest_ && !p.next) {
+            // The common case: an opaque surface over a pixel without
+            // translucent fragments.
+            if (depth > p.depth) return;
+            p.depth = depth;
+            std::memcpy(p.rgba, rgba, 4);
+            return;
+        }
+        insertFragment(p, rgba, depth, depthTest_);
         return;
     }
     unsigned char* p = &rgb_[3 * at];

@@ -1,6 +1,7 @@
 #pragma once
-// The eight letters of the axis triads (A, M, R, S, T, X, Y, Z) as bitmaps,
-// shared by the OpenGL renderer (glBitmap lists) and the software renderer.
+// The axis triads shared by the OpenGL renderer (lists, glBitmap letters)
+// and the software renderer: the eight letters (A, M, R, S, T, X, Y, Z) as
+// bitmaps and the three arrows with their colours and letter places.
 #include <vector>
 
 namespace AxisLetters {
@@ -17,6 +18,17 @@ struct Size {
     int width, height, thickness, advance;
 };
 inline constexpr Size kSizes[2] = {{10, 16, 2, 10}, {7, 8, 1, 8}};
+
+// The x, y and z arrows: colour, where the letter goes, and the turn that
+// takes an arrow along +z onto its axis.
+struct Arrow {
+    float colour[3];
+    float letterAt[3];
+    float angle, rx, ry, rz;
+};
+inline constexpr Arrow kArrows[3] = {{{1, 0, 0}, {1.2f, 0, 0}, 90, 0, 1, 0},
+                                     {{0, 0.6667f, 0}, {0, 1.2f, 0}, -90, 1, 0, 0},
+                                     {{0, 0, 1}, {0, 0, 1.2f}, 0, 0, 0, 1}};
 
 // Bitmap rows bottom-up, ceil(width / 8) bytes a row, most significant bit
 // first (glBitmap's unpacking with alignment 1).

@@ -5,6 +5,7 @@
 #include "render/GraphicsOGL.h"
 
 #include "render/AxisLetters.h"
+#include "render/ViewLayout.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -176,16 +177,8 @@ void GraphicsOGL::buildAxisLists() {
             glMatrixMode(GL_MODELVIEW);
             glPushMatrix();
             glScalef(0.7f, 0.7f, 0.7f);
-            struct Axis {
-                float colour[3];
-                float letterAt[3];
-                float angle, rx, ry, rz;
-            };
-            const Axis axes[3] = {{{1, 0, 0}, {1.2f, 0, 0}, 90, 0, 1, 0},
-                                  {{0, 0.6667f, 0}, {0, 1.2f, 0}, -90, 1, 0, 0},
-                                  {{0, 0, 1}, {0, 0, 1.2f}, 0, 0, 0, 1}};
             for (int a = 0; a < 3; ++a) {
-                const Axis& ax = axes[a];
+                const AxisLetters::Arrow& ax = AxisLetters::kArrows[a];
                 glColor3fv(ax.colour);
                 // Raster colours would be lit: the letters go in plain colour.
                 glDisable(GL_LIGHTING);
@@ -607,14 +600,9 @@ void GraphicsOGL::setProjection(bool orthographic) {
     if (!glReady()) return;
     GLint vp[4];
     glGetIntegerv(GL_VIEWPORT, vp);
-    const double w = std::max(1, vp[2]), h = std::max(1, vp[3]);
-    const double a = w / h;
-    double x0, x1, y0, y1;
-    if (w > h) {
-        x0 = -a, x1 = a, y0 = -1, y1 = 1;
-    } else {
-        x0 = -1, x1 = 1, y0 = -1 / a, y1 = 1 / a;
-    }
+    double window_[4];
+    ViewWindow(vp[2], vp[3], window_);
+    const double x0 = window_[0], x1 = window_[1], y0 = window_[2], y1 = window_[3];
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     if (selectionMode) {

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "render/GraphicsOGL.h"
+#include "render/ViewLayout.h"
 #include "scene/GraphicData.h"
 
 namespace {
@@ -1085,21 +1086,10 @@ void GraphicsOGL::callOverlayItem(int overlayKind, const OverlayPlacement& pl) {
 
 void GraphicsOGL::drawRuler(float viewScale) {
     if (!glReady() || selectionMode || colourPickMode || windowWidth <= 0 || windowHeight <= 0) return;
-    if (!(viewScale > 0.0f) || !std::isfinite(viewScale)) return;
-    const double W = windowWidth, H = windowHeight, vw = viewportWidth, vh = viewportHeight;
-    if (vw <= 0 || vh <= 0) return;
-    const double vpw = vw * W, vph = vh * H;
-    const double k = vpw / vph > 1.0 ? vpw / vph : 1.0;
-    int n = 4;
-    while (n > 1 && (1.0 / 3.0) / n * vpw <= 67.0) n /= 2;
-    const double c = 2.0 * (1.0 / 3.0) * k / viewScale;
-    const double lg = std::log10(c);
-    int ip = int(lg);
-    if (lg < 0) ip -= 1;
-    const double p = std::pow(10.0, ip);
-    const double L = std::floor(c / p) * p;
-    const double e = L * viewScale / k / 2.0;
-    const double barH = 2.0 * 10.0 / vph, y0 = -1.0 + 2.0 * 25.0 / vph, y1 = y0 + barH;
+    RulerLayout ruler;
+    if (!ruler.compute(windowWidth, windowHeight, viewportWidth, viewportHeight, viewScale)) return;
+    const int n = ruler.subdivisions;
+    const double e = ruler.halfExtent, step = ruler.step, y0 = ruler.y0, y1 = ruler.y1;
 
     setLighting(false, false);
     setCulling(CULL_NO);
@@ -1116,7 +1106,6 @@ void GraphicsOGL::drawRuler(float viewScale) {
     float white[3] = {1, 1, 1};
     convertColour(white, true);
     applyDeviceColour(white, 1.0f);
-    const double step = 2.0 * e / n;
     glBegin(GL_QUADS);
     for (int i = 0; i < n; i += 2) {
         const double xa = -e + i * step, xb = xa + step;
@@ -1131,44 +1120,23 @@ void GraphicsOGL::drawRuler(float viewScale) {
     for (int i = 1; i < n; ++i) glVertex2d(-e + i * step, y0), glVertex2d(-e + i * step, y1);
     glEnd();
 
-    // Labels: text 8 pixels high; even ticks above the bar, odd ones
-    // lowered by one and a half bar heights so neighbours do not collide.
+    // Labels; then the unit text after the last one.
     const int font = fontCount > 1 ? 1 : 0;
     if (fonts && fontCount > 0 && fonts[font] && fonts[font]->isLoaded()) {
-        float ay = 1.0f;
-        if (W <= H) ay = float(H / W);
-        if (!(vw > vh)) ay *= float(vh / vw);
-        const float textHeight = float(8.0 * ay / vph);
         const float colourValue = -white[0] - 1.0f;
         GlyphLists sink;
-        const double labelY = y1 + 2.0 * 20.0 / vph;
         char text[64];
-        double lastRight = 0.0;
         for (int i = 0; i <= n; ++i) {
-            const double v = i * (L / n) * double(rulerScale);
-            const double av = std::fabs(v);
-            if (av >= 4000) std::snprintf(text, sizeof(text), "%.2e", v);
-            else if (av >= 40) std::snprintf(text, sizeof(text), "%.2f", v);
-            else if (av >= 0.04) std::snprintf(text, sizeof(text), "%.3f", v);
-            else std::snprintf(text, sizeof(text), "%g", v);
-            double y = labelY;
-            if (n > 1 && (i % 2) == 1) y -= 1.5 * barH;
-            const double x = -e + i * step;
-            const float anchor[3] = {float((x + 1.0) / 2.0), float((y + 1.0) / 2.0), 0.0f};
-            StrokeFont::drawText(*this, text, anchor, 1, textHeight, 0.0f, 0.0f, font, colourValue, true, &sink);
+            float anchor[3];
+            ruler.label(i, rulerScale, text, sizeof(text), anchor);
+            StrokeFont::drawText(*this, text, anchor, 1, ruler.textHeight, 0.0f, 0.0f, font, colourValue, true, &sink);
             if (i == n) {
-                float width = 0;
+                float width = 0, unitAnchor[3];
                 fonts[font]->measure(text, &width, nullptr, nullptr, nullptr, nullptr);
-                // Font units to the -1..1 square: text units times the scale.
-                float ax = 1.0f;
-                if (W > H) ax = float(W / H);
-                if (vw > vh) ax *= float(vw / vh);
-                const double half = 0.5 * width / fonts[font]->maxY() * 2.0 * textHeight / ax;
-                lastRight = x + half + 2.0 * 4.0 / vpw;
+                ruler.unitAnchor(width, fonts[font]->maxY(), anchor, unitAnchor);
                 std::snprintf(text, sizeof(text), "(%s)", rulerUnits.c_str());
-                const float unitAnchor[3] = {float((lastRight + 1.0) / 2.0), anchor[1], 0.0f};
-                StrokeFont::drawText(*this, text, unitAnchor, 0, textHeight, 0.0f, 0.0f, font, colourValue, true,
-                                     &sink);
+                StrokeFont::drawText(*this, text, unitAnchor, 0, ruler.textHeight, 0.0f, 0.0f, font, colourValue,
+                                     true, &sink);
             }
         }
     }

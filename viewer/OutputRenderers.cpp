@@ -8,19 +8,22 @@
 
 namespace outputrenderers {
 
-Graphics* CreateRasterRenderer(const RasterRequest& r) {
-    auto* g = new (std::nothrow)
-        GraphicsAEARaster(r.current, r.width, r.height, r.toleranceFactor, r.lineWidth, r.reverse, r.colourMode);
-    if (g && !g->usable) {
-        delete g;
+// The software raster renderer: any size, no window, no OpenGL.  Null when
+// its store cannot be held (it has said so, naming the size).
+Graphics* CreateRasterRenderer(const RasterRequest& request) {
+    auto* r = new (std::nothrow) GraphicsAEARaster(request.current, request.width, request.height,
+                                                   request.toleranceFactor, request.lineWidth, request.reverse,
+                                                   request.colourMode);
+    if (r && !r->usable) {
+        delete r;
         return nullptr;
     }
-    return g;
+    return r;
 }
 
 bool ReadRasterPixels(Graphics* raster, std::vector<unsigned char>& rgb) {
-    auto* g = dynamic_cast<GraphicsAEARaster*>(raster);
-    rgb = g ? g->readPixels() : std::vector<unsigned char>();
+    auto* r = dynamic_cast<GraphicsAEARaster*>(raster);
+    rgb = r ? r->readPixels() : std::vector<unsigned char>();
     return !rgb.empty();
 }
 

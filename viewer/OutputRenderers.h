@@ -3,7 +3,8 @@
 // each, so that every backend plugs in at exactly one place.  A backend that
 // is not built yet answers null (or false): the output control then falls
 // back to the screen grab (off-screen raster output) or reports that nothing
-// was written (PostScript, VRML, printing).
+// was written (PostScript, VRML, printing).  The off-screen raster renderer
+// is the software one (GraphicsAEARaster).
 //
 // The output control calls them through the table of Current(); tests put
 // their own entries there to watch how it drives a backend, and put the

@@ -215,16 +215,12 @@ bool vkoViewer::RasterOutput(long long width, long long height, int lineWidth) {
         platform::ShowMessage(platform::MessageIcon::Error, problem);
         return false;
     }
+    // A renderer that cannot be made (its store cannot be held: it has said
+    // so) ends the output; nothing is written.
     bool created = false;
     RasterImage image;
     const int w = int(width * factor), h = int(height * factor);
-    if (!RenderRaster(w, h, lineWidth * factor, image, created)) {
-        if (created) return false;
-        // Without an off-screen renderer the window is the only picture.
-        int ww = 0, wh = 0;
-        OutputSettings::outputWindowSize(windowWidth, windowHeight, ww, wh);
-        return ScreenOutput(ww, wh, wh < ww);
-    }
+    if (!RenderRaster(w, h, lineWidth * factor, image, created)) return false;
     image.antialiased = antialias;
     const bool ok = writeRasterFile(output.outputType, image, output.outputFileName, true);
     if (ok) ConfirmOutput();

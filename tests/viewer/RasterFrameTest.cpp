@@ -1,10 +1,15 @@
-// One frame drawn off-screen by the raster renderer: the size with and
-// without antialias, the renderer and drawing state put back, a size that
-// cannot be held refused, and output types by file extension.
+// Off-screen raster output through the output control on the software
+// renderer, in a viewer without a window: the size with and without
+// antialias, the renderer and drawing state put back, a size that cannot be
+// held refused, and the headless job's file types.
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <QImage>
 
+#include <memory>
+#include <string>
+
+#include "TestSupport.h"
 #include "platform/MessageSink.h"
 #include "render/Graphics.h"
 #include "scene/vkoGraphicObj.h"
@@ -16,7 +21,7 @@
 
 namespace {
 
-class RasterFrameTest : public ::testing::Test {
+class RasterOutputTest : public ::testing::Test {
 protected:
     void SetUp() override {
         viewer = CreateViewer(nullptr, true, true, "prog -n");
@@ -33,44 +38,47 @@ protected:
         o->data->buildAdjacency();
         o->faces = true;
         o->setSolidColour(1, 0, 0);
-        viewer->drawingSuspended = true;
+        dir = testsupport::ScratchDir(std::string("raster_output_") +
+                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
     }
     vkoViewer* viewer = nullptr;
     std::unique_ptr<krvViewer> box;
+    std::string dir;
 };
 
-TEST_F(RasterFrameTest, DrawsTheSceneAtTwiceTheSizeWithAntialiasAndPutsTheRendererBack) {
+TEST_F(RasterOutputTest, WritesTheSceneAtTheRequestedSizeWithAndWithoutAntialias) {
     Graphics* before = viewer->renderer;
+    const bool suspended = viewer->drawingSuspended;
     for (bool antialias : {false, true}) {
         SCOPED_TRACE(antialias);
-        RasterImage image;
-        ASSERT_TRUE(rasterframe::RenderFrame(*viewer, 60, 40, antialias, 1, image));
-        const int k = antialias ? 2 : 1;
-        EXPECT_EQ(image.width, 60 * k);
-        EXPECT_EQ(image.height, 40 * k);
-        EXPECT_EQ(image.antialiased, antialias);
-        ASSERT_EQ(image.pixels.size(), size_t(60 * k) * 40 * k * 3);
+        viewer->output.outputAntialias = antialias;
+        const std::string path = dir + (antialias ? "/aa.png" : "/plain.png");
+        ASSERT_EQ(rasterframe::WriteOutputFile(*viewer, path, 60, 40), 0);
+        QImage image(QString::fromStdString(path));
+        ASSERT_EQ(image.width(), 60);
+        ASSERT_EQ(image.height(), 40);
         // The square is in the middle, the corners show the background.
-        const unsigned char* centre = &image.pixels[3 * (size_t(20 * k) * 60 * k + 30 * k)];
-        EXPECT_GT(centre[0], 100);
-        EXPECT_EQ(centre[1], 0);
+        EXPECT_GT(qRed(image.pixel(30, 20)), 100);
+        EXPECT_EQ(qGreen(image.pixel(30, 20)), 0);
+        EXPECT_EQ(qRed(image.pixel(2, 2)), 0);
         EXPECT_EQ(viewer->renderer, before);
-        EXPECT_TRUE(viewer->drawingSuspended);
+        EXPECT_EQ(viewer->drawingSuspended, suspended);
     }
 }
 
-TEST_F(RasterFrameTest, ASizeThatCannotBeHeldIsRefused) {
+TEST_F(RasterOutputTest, ASizeWhoseStoreCannotBeHeldWritesNothing) {
     platform::MessageRecorder messages;
     Graphics* before = viewer->renderer;
-    RasterImage image;
-    EXPECT_FALSE(rasterframe::RenderFrame(*viewer, 1500000, 1500000, true, 1, image));
-    EXPECT_TRUE(image.pixels.empty());
+    viewer->output.outputAntialias = true;
+    const std::string path = dir + "/huge.png";
+    EXPECT_EQ(rasterframe::WriteOutputFile(*viewer, path, 15000, 15000), 1);
     EXPECT_EQ(viewer->renderer, before);
+    EXPECT_FALSE(QImage(QString::fromStdString(path)).width() > 0);
     ASSERT_EQ(messages.entries().size(), 1u);
-    EXPECT_NE(messages.entries()[0].text.find("3000000 x 3000000"), std::string::npos);
+    EXPECT_NE(messages.entries()[0].text.find("30000 x 30000"), std::string::npos) << messages.entries()[0].text;
 }
 
-TEST(RasterFrameTypes, OutputTypeFollowsTheExtension) {
+TEST(RasterOutputTypes, OutputTypeFollowsTheExtension) {
     EXPECT_EQ(rasterframe::OutputTypeOfFile("a/b.png"), OUTPUT_PNG);
     EXPECT_EQ(rasterframe::OutputTypeOfFile("B.JPEG"), OUTPUT_JPG);
     EXPECT_EQ(rasterframe::OutputTypeOfFile("x.bmp"), OUTPUT_BMP);
