@@ -181,6 +181,35 @@ void DepthSorter::toShapes(const WinPrimitive& p, std::vector<Shape>& out) {
     }
 }
 
+bool DepthSorter::polygonCoversRegion(const WinPrimitive& p, const int region[4]) {
+    const std::vector<WinVertex>& v = p.vertices;
+    const size_t n = v.size();
+    if (n < 3 || v[0].colour[3] < 1.0f) return false;
+    // Orientation from the signed area; convex when no turn goes the other way.
+    double area = 0.0;
+    for (size_t i = 0; i < n; ++i) {
+        const WinVertex &a = v[i], &b = v[(i + 1) % n];
+        area += double(a.x) * b.y - double(b.x) * a.y;
+    }
+    if (area == 0.0) return false;
+    const double sign = area > 0.0 ? 1.0 : -1.0;
+    for (size_t i = 0; i < n; ++i)
+        if (sign * cross2(v[i], v[(i + 1) % n], v[(i + 2) % n]) < 0.0) return false;
+    // Flatness is judged where it matters: the tree uses the polygon only
+    // when all its triangles lie in the splitter's plane.
+    const double cx[4] = {double(region[0]), double(region[0]) + region[2], double(region[0]),
+                          double(region[0]) + region[2]};
+    const double cy[4] = {double(region[1]), double(region[1]), double(region[1]) + region[3],
+                          double(region[1]) + region[3]};
+    for (int k = 0; k < 4; ++k)
+        for (size_t i = 0; i < n; ++i) {
+            const WinVertex &a = v[i], &b = v[(i + 1) % n];
+            const double e = (double(b.x) - a.x) * (cy[k] - a.y) - (double(b.y) - a.y) * (cx[k] - a.x);
+            if (sign * e < 0.0) return false;
+        }
+    return true;
+}
+
 void DepthSorter::prepareShape(Shape& s, const int region[4]) {
     int code = ~0;
     for (int i = 0; i < s.count(); ++i) code &= vertexOutcode(s.v[i], region);
@@ -315,7 +344,15 @@ void DepthSorter::drawRegion(std::vector<WinPrimitive>& list, const int region[4
     ++regionsDrawn;
     sink_.setPixelRegion(region[0], region[1], region[2], region[3]);
     std::vector<Shape> shapes;
-    for (const WinPrimitive& p : list) toShapes(p, shapes);
+    for (size_t i = 0; i < list.size(); ++i) {
+        const size_t first = shapes.size();
+        toShapes(list[i], shapes);
+        if (!fragmentMode && list[i].kind == WIN_POLYGON && polygonCoversRegion(list[i], region))
+            for (size_t k = first; k < shapes.size(); ++k) {
+                shapes[k].coveringPolygon = int(i);
+                shapes[k].polygonTriangles = int(shapes.size() - first);
+            }
+    }
     if (fragmentMode) {
         drawInOrder(shapes);
         return;
@@ -368,6 +405,10 @@ DepthSorter::Node* DepthSorter::build(std::vector<Shape>& shapes, double eps, co
     int splitter = -1;
     for (int i = 0; i < n && splitter < 0; ++i)
         if (shapes[size_t(i)].kind == SHAPE_TRIANGLE && shapes[size_t(i)].covers && shapes[size_t(i)].hasPlane())
+            splitter = i;
+    for (int i = 0; i < n && splitter < 0; ++i)
+        if (shapes[size_t(i)].kind == SHAPE_TRIANGLE && shapes[size_t(i)].coveringPolygon >= 0 &&
+            shapes[size_t(i)].hasPlane())
             splitter = i;
     for (int kind : {int(SHAPE_TRIANGLE), int(SHAPE_SEGMENT)}) {
         if (splitter >= 0) break;
@@ -465,6 +506,7 @@ DepthSorter::Node* DepthSorter::build(std::vector<Shape>& shapes, double eps, co
             auto emit = [&](const WinVertex* part, int count, bool nearSide2) {
                 for (int k = 1; k + 1 < count; ++k) {
                     Shape piece = s;
+                    piece.coveringPolygon = -1;
                     piece.v[0] = part[0];
                     piece.v[1] = part[k];
                     piece.v[2] = part[k + 1];
@@ -477,6 +519,15 @@ DepthSorter::Node* DepthSorter::build(std::vector<Shape>& shapes, double eps, co
             emit(nearPart, nn, true);
             emit(farPart, nf, false);
         }
+    }
+    // A splitter from a covering polygon hides the far side when the whole
+    // polygon lies in its plane here (no part of it split off or elsewhere).
+    const Shape& split = node->shapes.front();
+    if (!coverPlane && split.coveringPolygon >= 0) {
+        int parts = 0;
+        for (const Shape& s : node->shapes)
+            if (s.kind == SHAPE_TRIANGLE && s.coveringPolygon == split.coveringPolygon) ++parts;
+        coverPlane = parts == split.polygonTriangles;
     }
     if (coverNear) {
         node->shapes.clear();

@@ -52,6 +52,12 @@ struct Shape {
     double plane[4] = {0, 0, 0, 0};  // unit normal and offset; all zero: none
     int outcode = 0;                 // sides of the region the whole shape lies beyond
     bool covers = false;             // an opaque triangle over the whole region
+    // A triangle of an opaque convex polygon that covers the region
+    // as a whole (a full-window face clipped to the window is two triangles,
+    // neither of which covers it alone): the polygon's number in the list
+    // and how many triangles it has, else -1.  Split pieces lose it.
+    int coveringPolygon = -1;
+    int polygonTriangles = 0;
     int count() const { return kind; }
     bool hasPlane() const { return plane[0] != 0.0 || plane[1] != 0.0 || plane[2] != 0.0; }
 };
@@ -108,6 +114,9 @@ public:
     static WinVertex interpolate(const WinVertex& a, const WinVertex& b, double t);
     // Plane, outcode and covering flag of a shape in a region.
     static void prepareShape(Shape& shape, const int region[4]);
+    // Whether an opaque polygon is convex and contains the four corners of
+    // the region (on its edges counts).
+    static bool polygonCoversRegion(const WinPrimitive& primitive, const int region[4]);
     // Draws shapes in the fixed order: triangles (flat ones skipped), then
     // segments whose first end is opaque, then points.
     void drawInOrder(const std::vector<Shape>& shapes);

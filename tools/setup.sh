@@ -12,6 +12,7 @@ packages=(
   libmeshoptimizer-dev
   xvfb xauth
   cups printer-driver-cups-pdf poppler-utils
+  ghostscript libgl2ps-dev
 )
 missing=()
 for p in "${packages[@]}"; do

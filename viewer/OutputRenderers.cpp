@@ -5,9 +5,11 @@
 #include <memory>
 #include <new>
 
+#include "output/GraphicsAEAPS.h"
 #include "output/GraphicsAEARaster.h"
 #include "output/GraphicsAEAWindows.h"
 #include "output/PrintJob.h"
+#include "output/RasterPostScript.h"
 
 namespace outputrenderers {
 
@@ -30,11 +32,25 @@ bool ReadRasterPixels(Graphics* raster, std::vector<unsigned char>& rgb) {
     return !rgb.empty();
 }
 
-// No PostScript renderer or raster PostScript writer yet: PS and EPS output
-// writes nothing.
-Graphics* CreatePostScriptRenderer(const PostScriptRequest&) { return nullptr; }
+Graphics* CreatePostScriptRenderer(const PostScriptRequest& r) {
+    auto* g = new (std::nothrow) GraphicsAEAPS(r.current, r.paperWidth, r.paperHeight, r.marginX, r.marginY, r.path,
+                                               !r.eps, r.landscape, r.tolerance, r.lineWidth, r.reverse, r.colourMode);
+    if (g && !g->usable) {
+        delete g;
+        return nullptr;
+    }
+    return g;
+}
 
-bool WriteRasterPostScript(const RasterPostScriptRequest&) { return false; }
+bool PostScriptWritten(Graphics* renderer) {
+    auto* g = dynamic_cast<GraphicsAEAPS*>(renderer);
+    return g && g->written();
+}
+
+bool WriteRasterPostScript(const RasterPostScriptRequest& r) {
+    return r.image && writeRasterPostScript(!r.eps, *r.image, r.path, r.landscape, r.marginX, r.marginY, r.pageWidth,
+                                            r.pageHeight, r.resolution, r.flipRows);
+}
 
 // No VRML renderer yet: VRML output writes nothing.
 Graphics* CreateVrmlRenderer(Graphics*, const std::string&) { return nullptr; }

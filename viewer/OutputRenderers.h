@@ -70,6 +70,9 @@ Graphics* CreateRasterRenderer(const RasterRequest& request);
 // bytes, bottom row first.  False when there are none.
 bool ReadRasterPixels(Graphics* raster, std::vector<unsigned char>& rgb);
 Graphics* CreatePostScriptRenderer(const PostScriptRequest& request);
+// Whether a PostScript renderer's file was written completely (after its
+// frame).
+bool PostScriptWritten(Graphics* renderer);
 bool WriteRasterPostScript(const RasterPostScriptRequest& request);
 // VRML world of one viewport; the renderer opens the file in beginFrame.
 Graphics* CreateVrmlRenderer(Graphics* current, const std::string& path);
@@ -79,6 +82,7 @@ struct Backends {
     Graphics* (*createRaster)(const RasterRequest&) = &CreateRasterRenderer;
     bool (*readRaster)(Graphics*, std::vector<unsigned char>&) = &ReadRasterPixels;
     Graphics* (*createPostScript)(const PostScriptRequest&) = &CreatePostScriptRenderer;
+    bool (*postScriptWritten)(Graphics*) = &PostScriptWritten;
     bool (*writeRasterPostScript)(const RasterPostScriptRequest&) = &WriteRasterPostScript;
     Graphics* (*createVrml)(Graphics*, const std::string&) = &CreateVrmlRenderer;
     Graphics* (*createPrinter)(const PrinterRequest&) = &CreatePrinterRenderer;

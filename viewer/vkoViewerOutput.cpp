@@ -193,8 +193,11 @@ bool vkoViewer::OffscreenOutput(int w, int h, int requestWidth, int requestHeigh
         request.colourMode = output.outputColourMode;
         Graphics* ps = outputrenderers::Current().createPostScript(request);
         if (!ps) return false;
-        const bool ok = DrawOutputFrame(ps);
-        delete ps;  // the renderer has written its file
+        // The renderer writes its file at the end of the frame; a file that
+        // could not be written whole is not there and is not reported.
+        const bool ok = DrawOutputFrame(ps) && outputrenderers::Current().postScriptWritten(ps);
+        delete ps;
+        if (ok) ConfirmOutput();
         return ok;
     }
     long long width = 0, height = 0;
@@ -240,7 +243,9 @@ bool vkoViewer::RasterPostScriptOutput(bool landscape, int lineWidth) {
     bool created = false;
     RasterImage image;
     if (!RenderRaster(width, height, lineWidth, image, created)) return false;
-    return WritePostScriptPicture(image, landscape, margin, pageWidth, pageHeight, res, true);
+    const bool ok = WritePostScriptPicture(image, landscape, margin, pageWidth, pageHeight, res, true);
+    if (ok) ConfirmOutput();
+    return ok;
 }
 
 bool vkoViewer::WritePostScriptPicture(const RasterImage& image, bool landscape, int margin, int pageWidth,

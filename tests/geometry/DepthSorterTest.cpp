@@ -170,19 +170,52 @@ TEST(DepthTree, CrossingTrianglesAreSplitAndPaintedInDepthOrder) {
     EXPECT_GE(sorter.shapesSplit, 2);
 }
 
+// Five small triangles far back (id 3).
+void addTrianglesBehind(std::vector<WinPrimitive>& list) {
+    for (int i = 0; i < 5; ++i)
+        list.push_back(polygon({vtx(2.0f + 4 * i, 2, 0.9f, 0.3f), vtx(5.0f + 4 * i, 2, 0.9f, 0.3f),
+                                vtx(2.0f + 4 * i, 6, 0.9f, 0.3f)}));
+}
+
 TEST(DepthTree, ACoveringFaceInFrontHidesWhatLiesBehindIt) {
     Painter painter;
     DepthSorter sorter(painter);
     std::vector<WinPrimitive> list;
-    // Behind: small triangles (id 3).
-    for (int i = 0; i < 5; ++i)
-        list.push_back(polygon({vtx(2.0f + 4 * i, 2, 0.9f, 0.3f), vtx(5.0f + 4 * i, 2, 0.9f, 0.3f),
-                                vtx(2.0f + 4 * i, 6, 0.9f, 0.3f)}));
+    addTrianglesBehind(list);
     // In front: one opaque triangle over the whole region (id 5).
     list.push_back(polygon({vtx(-1, -1, 0.1f, 0.5f), vtx(80, -1, 0.1f, 0.5f), vtx(-1, 80, 0.1f, 0.5f)}));
     sorter.drawPrimitives(list, kFull, false);
     ASSERT_EQ(painter.ids.size(), 1u);
     EXPECT_EQ(painter.ids[0], 5);
+}
+
+// A face over the whole window arrives clipped to it: a rectangle, whose two
+// triangles each cover only half the region.  Together they still hide
+// everything behind them; a face that is not flat or leaves a corner open
+// hides nothing.
+TEST(DepthTree, AFaceClippedToTheRegionHidesWhatLiesBehindIt) {
+    struct Case {
+        const char* name;
+        float z[4];
+        float right;  // x of the face's right side
+        size_t drawn;
+    } cases[] = {
+        {"flat", {0.1f, 0.1f, 0.1f, 0.1f}, 32, 2},
+        {"tilted", {0.1f, 0.15f, 0.2f, 0.15f}, 32, 2},
+        {"bent", {0.1f, 0.1f, 0.3f, 0.1f}, 32, 7},
+        {"short of a corner", {0.1f, 0.1f, 0.1f, 0.1f}, 31, 7},
+    };
+    for (const Case& c : cases) {
+        Painter painter;
+        DepthSorter sorter(painter);
+        std::vector<WinPrimitive> list;
+        addTrianglesBehind(list);
+        list.push_back(polygon({vtx(0, 0, c.z[0], 0.5f), vtx(c.right, 0, c.z[1], 0.5f),
+                                vtx(c.right, 32, c.z[2], 0.5f), vtx(0, 32, c.z[3], 0.5f)}));
+        sorter.drawPrimitives(list, kFull, false);
+        EXPECT_EQ(painter.ids.size(), c.drawn) << c.name;
+        EXPECT_EQ(painter.at(3, 3), 5) << c.name;
+    }
 }
 
 TEST(DepthTree, ALineOnAFaceIsDrawnAfterIt) {
