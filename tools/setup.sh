@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libqt6opengl6-dev
   libglu1-mesa-dev libgl-dev libegl-dev libgl1-mesa-dri
   zlib1g-dev libpng-dev libjpeg-dev libcurl4-openssl-dev libspnav-dev libassimp-dev
+  libcoin-dev
   xvfb xauth
 )
 missing=()
