@@ -189,6 +189,22 @@ int ReplacingFile::Open(const char* path) {
     Discard();
     if (!path || !*path) return -1;
     path_ = path;
+    struct stat st {};
+    if (::lstat(path, &st) == 0 && S_ISLNK(st.st_mode)) {
+        // Replace the file the link names, not the link.
+        if (char* real = ::realpath(path, nullptr)) {
+            path_ = real;
+            std::free(real);
+        }
+    }
+    if (::stat(path_.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        // Renaming over a device or a pipe would replace the node itself.
+        int fd = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0) return -1;
+        fd_ = fd;
+        direct_ = true;
+        return fd_;
+    }
     std::string pattern = path_ + ".XXXXXX";
     int fd = ::mkstemp(pattern.data());
     if (fd < 0) return -1;
@@ -203,11 +219,25 @@ int ReplacingFile::Open(const char* path) {
     return fd_;
 }
 
+std::FILE* ReplacingFile::OpenStream(const char* path) {
+    if (Open(path) < 0) return nullptr;
+    stream_ = ::fdopen(fd_, "wb");
+    if (!stream_) Discard();
+    return stream_;
+}
+
 bool ReplacingFile::Commit() {
     if (fd_ < 0) return false;
-    bool ok = ::fsync(fd_) == 0 || errno == EINVAL || errno == EROFS;
-    ok = ::close(fd_) == 0 && ok;
+    bool ok = true;
+    if (stream_) ok = std::fflush(stream_) == 0 && !std::ferror(stream_);
+    if (!direct_) ok = (::fsync(fd_) == 0 || errno == EINVAL || errno == EROFS) && ok;
+    ok = (stream_ ? std::fclose(stream_) == 0 : ::close(fd_) == 0) && ok;
+    stream_ = nullptr;
     fd_ = -1;
+    if (direct_) {
+        direct_ = false;
+        return ok;
+    }
     if (ok) ok = ::rename(temp_.c_str(), path_.c_str()) == 0;
     if (!ok) ::unlink(temp_.c_str());
     temp_.clear();
@@ -215,10 +245,15 @@ bool ReplacingFile::Commit() {
 }
 
 void ReplacingFile::Discard() {
-    if (fd_ >= 0) {
-        ::close(fd_);
+    if (stream_) {
+        std::fclose(stream_);
+        stream_ = nullptr;
         fd_ = -1;
+    } else if (fd_ >= 0) {
+        ::close(fd_);
     }
+    fd_ = -1;
+    direct_ = false;
     if (!temp_.empty()) {
         ::unlink(temp_.c_str());
         temp_.clear();

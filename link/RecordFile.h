@@ -4,6 +4,7 @@
 // goes one byte at a time through a file descriptor, because scene files
 // interleave these lines with token streams read from the same descriptor:
 // nothing may be read ahead.
+#include <cstdio>
 #include <string>
 
 namespace recordfile {
@@ -53,6 +54,10 @@ bool WriteAll(int fd, const std::string& text);
 
 // A file written beside its final name and moved over it only when every
 // write succeeded, so that a failed write never destroys the previous file.
+// A symbolic link is followed (the file it names is replaced, the link
+// stays).  A target that exists and is not a regular file (a device such as
+// /dev/full, a pipe) cannot be replaced: it is written directly, and Commit
+// reports whether every byte got there.
 class ReplacingFile {
 public:
     ReplacingFile() = default;
@@ -63,6 +68,10 @@ public:
     // Creates the temporary file (owner read and write, others read); the
     // descriptor or -1.
     int Open(const char* path);
+    // The same as a buffered binary stream (owned: do not fclose it), or
+    // null.  For writers built on stdio (the image, PostScript and VRML
+    // writers).
+    std::FILE* OpenStream(const char* path);
     int fd() const { return fd_; }
     // Flushes, closes and renames over the final name; false (and the
     // temporary file removed) when any of that fails.
@@ -71,6 +80,8 @@ public:
 
 private:
     int fd_ = -1;
+    std::FILE* stream_ = nullptr;
+    bool direct_ = false;  // writing straight into a non-regular target
     std::string path_;
     std::string temp_;
 };

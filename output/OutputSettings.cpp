@@ -1,6 +1,8 @@
 #include "output/OutputSettings.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -82,4 +84,125 @@ bool OutputSettings::setPaperSize(const char* text) {
     paperWidth = thousandths(w);
     paperHeight = thousandths(h);
     return true;
+}
+
+// ------------------------------------------------------------ keys
+
+void OutputSettings::cycleColourMode() { outputColourMode = (outputColourMode >= 0 && outputColourMode < 2) ? outputColourMode + 1 : 0; }
+
+void OutputSettings::cycleType() {
+    setOutputType((outputType >= 0 && outputType < kNumTypes - 1) ? outputType + 1 : 0);
+}
+
+void OutputSettings::raiseQuality() {
+    if (outputType != OUTPUT_JPG) return;
+    outputQuality += 5;
+    if (outputQuality > 100) outputQuality = 50;
+}
+
+void OutputSettings::raiseScale() {
+    if (outputType == OUTPUT_PS || outputType == OUTPUT_EPS) return;
+    rasterWidth = rasterHeight = -1;
+    // Doubling above 400 would pass 800 (and could overflow).
+    outputScalePercent = outputScalePercent > 400 ? 100 : outputScalePercent * 2;
+}
+
+// ------------------------------------------------------------ description
+
+const char* OutputSettings::typeWord(int type) {
+    return (type >= 0 && type < kNumTypes) ? kTypeWords[type] : "UNKNOWN";
+}
+
+namespace {
+
+std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    va_list again;
+    va_copy(again, args);
+    const int n = std::vsnprintf(nullptr, 0, fmt, args);
+    va_end(args);
+    std::string out(n > 0 ? size_t(n) : 0, '\0');
+    if (n > 0) std::vsnprintf(out.data(), out.size() + 1, fmt, again);
+    va_end(again);
+    return out;
+}
+
+// Each piece replaces the final newline of the text before it.
+void appendPiece(std::string& text, const std::string& piece) {
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    text += piece;
+}
+
+}  // namespace
+
+std::string OutputSettings::describe(int windowWidth, int windowHeight) const {
+    const int t = outputType;
+    std::string text;
+    appendPiece(text, format("\nOutput file: name is %s, type is %s\n", outputFileName.c_str(), typeWord(t)));
+    if (t != OUTPUT_KVF && t != OUTPUT_VRML) {
+        static const char* const modes[3] = {"COLOUR", "BW", "GRAY"};
+        appendPiece(text, format(", mode is %s\n", modes[(outputColourMode >= 0 && outputColourMode < 3) ? outputColourMode : 0]));
+    }
+    if (t == OUTPUT_JPG) appendPiece(text, format(", quality %d\n", outputQuality));
+    if (t != OUTPUT_KVF && t != OUTPUT_PS && t != OUTPUT_EPS && t != OUTPUT_VRML) {
+        if (!hasRasterSize()) {
+            int w = 0, h = 0;
+            outputWindowSize(windowWidth, windowHeight, w, h);
+            appendPiece(text, format(", %d%%%% (%lld x %lld pixels)\n", outputScalePercent,
+                                     (long long)w * outputScalePercent / 100, (long long)h * outputScalePercent / 100));
+        } else {
+            appendPiece(text, format(", (%d x %d pixels)\n", rasterWidth, rasterHeight));
+        }
+    }
+    if (isRasterType(t) && outputAntialias) appendPiece(text, ", antialiased\n");
+    return text;
+}
+
+// ------------------------------------------------------------ sizes
+
+void OutputSettings::outputWindowSize(int windowWidth, int windowHeight, int& width, int& height) {
+    if (windowWidth < 1 || windowHeight < 1) {
+        width = height = 700;
+    } else {
+        width = windowWidth;
+        height = windowHeight;
+    }
+}
+
+void OutputSettings::rasterOutputSize(int windowWidth, int windowHeight, int requestWidth, int requestHeight,
+                                      long long& width, long long& height) const {
+    if (hasRasterSize()) {
+        // An explicit size is taken as it stands: the scale no longer applies.
+        width = rasterWidth;
+        height = rasterHeight;
+        return;
+    }
+    int w = 0, h = 0;
+    if (requestWidth != -1 && requestHeight != -1) {
+        w = requestWidth;
+        h = requestHeight;
+    } else {
+        outputWindowSize(windowWidth, windowHeight, w, h);
+    }
+    width = (long long)w * outputScalePercent / 100;
+    height = (long long)h * outputScalePercent / 100;
+}
+
+std::string OutputSettings::rasterSizeProblem(long long width, long long height) {
+    // Every buffer of the output path is indexed with ints: 3 bytes a pixel
+    // must stay within INT_MAX (about 715 million pixels, 2 GB).
+    if (width < 1 || height < 1) return format("ERROR Output size %lld x %lld pixels is empty\n", width, height);
+    if (width <= INT_MAX / 3 && height <= INT_MAX / 3 && width * height <= INT_MAX / 3) return {};
+    return format("ERROR Output size %lld x %lld pixels is too large\n", width, height);
+}
+
+std::string OutputSettings::numberedFileName(const std::string& name, int i) {
+    if (i == 0) return name;
+    const size_t slash = name.find_last_of('/');
+    const size_t dot = name.find_last_of('.');
+    const std::string number = std::to_string(i);
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return name + number;
+    return name.substr(0, dot) + number + name.substr(dot);
 }

@@ -45,4 +45,40 @@ struct OutputSettings {
     bool setRasterSize(int width, int height);  // both above 9
     // "A4", "LETTER" or "%g %g" inches; false when the text is none of these.
     bool setPaperSize(const char* text);
+
+    // ---- the output keys (the viewer shows the description after each)
+    void cycleColourMode();   // colour, black and white, grey, colour, ...
+    void cycleType();         // PNG .. VRML, then PNG; the extension follows
+    void raiseQuality();      // JPG only: +5, above 100 back to 50
+    void raiseScale();        // not PS/EPS: drops the raster size, doubles; above 800 back to 100
+    void toggleAntialias() { outputAntialias = !outputAntialias; }
+
+    bool hasRasterSize() const { return rasterWidth > 0 && rasterHeight > 0; }
+    static bool isRasterType(int type) {
+        return type == OUTPUT_PNG || type == OUTPUT_JPG || type == OUTPUT_BMP || type == OUTPUT_PPM;
+    }
+    // The type word, "UNKNOWN" outside the table.
+    static const char* typeWord(int type);
+
+    // The one-line description of the next output, ending in one newline.
+    // Percent signs are doubled: the text is shown through a formatting call.
+    // windowWidth/Height: the drawing size the output would be taken from.
+    std::string describe(int windowWidth, int windowHeight) const;
+
+    // Window size for output: the drawing size, or 700 x 700 when either
+    // side is unknown (below 1).
+    static void outputWindowSize(int windowWidth, int windowHeight, int& width, int& height);
+    // Pixel size of an off-screen raster output: the explicit raster size
+    // when set, else the requested size (when neither side is -1), else the
+    // output window size, times the scale percent.  64-bit, so absurd
+    // scales cannot wrap; see rasterSizeProblem.
+    void rasterOutputSize(int windowWidth, int windowHeight, int requestWidth, int requestHeight, long long& width,
+                          long long& height) const;
+    // Empty when a width x height RGB picture (3 bytes a pixel) can be held
+    // and indexed with ints; otherwise the message to show, naming the size.
+    static std::string rasterSizeProblem(long long width, long long height);
+
+    // Name of file i of a multi-file output: the name itself for 0, else i
+    // inserted before the last "." (appended without one): a.wrl, a1.wrl.
+    static std::string numberedFileName(const std::string& name, int i);
 };

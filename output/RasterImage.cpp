@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <new>
 
+#include "link/RecordFile.h"
 #include "output/ImageCodecs.h"
 #include "output/JpegCodec.h"
 #include "output/PngCodec.h"
@@ -93,7 +94,10 @@ bool writeRasterFile(int type, const RasterImage& image, const std::string& path
     const size_t rowBytes = size_t(width) * 3;
     for (int y = 0; y < height; ++y) rows[y] = pixels + size_t(flipRows ? height - 1 - y : y) * rowBytes;
 
-    std::FILE* f = std::fopen(path.c_str(), "wb");
+    // Written beside the target and moved over it when complete: a failed
+    // write (full disk, a directory in the way) keeps the previous picture.
+    recordfile::ReplacingFile file;
+    std::FILE* f = file.OpenStream(path.c_str());
     if (!f) return false;
     bool ok = false;
     switch (type) {
@@ -102,9 +106,5 @@ bool writeRasterFile(int type, const RasterImage& image, const std::string& path
         case RASTER_BMP: ok = writeBmpRows(f, width, height, rows.data()); break;
         case RASTER_PPM: ok = writePpmRows(f, width, height, rows.data()); break;
     }
-    ok = ok && !std::ferror(f);
-    ok = (std::fclose(f) == 0) && ok;
-    // A half-written file would only be mistaken for a picture later.
-    if (!ok) std::remove(path.c_str());
-    return ok;
+    return ok && file.Commit();
 }

@@ -21,5 +21,6 @@ enum RasterFileType { RASTER_PNG = 0, RASTER_JPG = 2, RASTER_BMP = 3, RASTER_PPM
 // reduced to half its size (rounded mean of each 2 x 2 block); with flipRows
 // the rows are written in reverse order.  Any other type, an image whose
 // pixel buffer is smaller than its size says, or any I/O or library failure
-// gives false, and a partly written file is removed.
+// gives false.  The file is written beside `path` and moved over it when
+// complete, so a failure leaves an earlier file of that name as it was.
 bool writeRasterFile(int type, const RasterImage& image, const std::string& path, bool flipRows);

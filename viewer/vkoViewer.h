@@ -19,6 +19,7 @@ class VWindow;
 class StrokeFont;
 struct SavedCamera;
 struct PickRecord;
+struct RasterImage;
 class GraphicData;
 class QWidget;
 
@@ -403,6 +404,25 @@ private:
     void InstallPickConverter();
     // ---- end of mouse interpreter and picking
 
+public:
+    // ---- image output (vkoViewerOutput.cpp)
+    // The description line of the next output into outputMessage.
+    void describeOutput();
+    // The output keys; each ends with the description line.
+    void CycleOutputColourMode();
+    void CycleOutputType();
+    void RaiseOutputQuality();
+    void RaiseOutputScale();
+    void ToggleOutputAntialias();
+    void ToggleReverseVideo();  // ReverseVideo, then the description
+    // One output operation (Redraw performs a requested one through it).
+    // toFile false prints; fromScreen takes the window's pixels; width and
+    // height of -1 mean the window size.  True when the file was written.
+    bool writeOutput(bool toFile, bool fromScreen, int width, int height);
+    // Six views about the current one into "cubicpano.bmp" (square windows only).
+    bool captureCubeFaces();
+    // ---- end of image output
+
 private:
     void Assemble();
     void Teardown();
@@ -430,5 +450,16 @@ private:
     void UpdateFrameRate(bool measuring);
     void MarkOverlaysDirty(vkoGraphicObj* object);
     bool PerformOutput();
+    bool TiledOutput();
+    bool ScreenOutput(int width, int height, bool landscape);
+    bool OffscreenOutput(int width, int height, int requestWidth, int requestHeight, bool landscape);
+    bool RasterOutput(long long width, long long height, int lineWidth);
+    bool RasterPostScriptOutput(bool landscape, int lineWidth);
+    bool WriteVrmlOutput();
+    bool PrintOutput();
+    bool DrawOutputFrame(Graphics* output);
+    bool GrabWindow(RasterImage& image);
+    void MarkForOutput();
+    void ConfirmOutput();
     void MakeWindowCurrent();
 };

@@ -403,13 +403,6 @@ bool vkoViewer::DragPickedObject(int x, int y, float movement[3], bool start, bo
     return true;
 }
 
-// The image output control arrives with the output renderers; until then a
-// requested output only clears the request.
-bool vkoViewer::PerformOutput() {
-    autoPrintPending = false;
-    return false;
-}
-
 void vkoViewer::MakeWindowCurrent() {
     if (glWindow) glWindow->makeDrawingCurrent();
 }

@@ -196,4 +196,46 @@ TEST(RecordFileReplace, OldFileSurvivesAnUncommittedWrite) {
     EXPECT_FALSE(nowhere.Commit());
 }
 
+TEST(RecordFileReplace, StreamsLinksDevicesAndDirectories) {
+    namespace fs = std::filesystem;
+    const std::string dir = testsupport::ScratchDir("record_targets");
+    const std::string real = dir + "/real", link = dir + "/link";
+    std::ofstream(real) << "old\n";
+    fs::create_symlink(real, link);
+    {
+        ReplacingFile file;
+        std::FILE* f = file.OpenStream(link.c_str());
+        ASSERT_NE(f, nullptr);
+        std::fputs("new\n", f);
+        EXPECT_TRUE(file.Commit());
+    }
+    // The file behind the link was replaced; the link is still a link.
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(Slurp(real), "new\n");
+
+    // A device is written in place, never renamed over: a full disk is a
+    // failed commit and the device node stays.
+    {
+        ReplacingFile file;
+        std::FILE* f = file.OpenStream("/dev/full");
+        ASSERT_NE(f, nullptr);
+        std::vector<char> block(1 << 16, 'x');
+        std::fwrite(block.data(), 1, block.size(), f);
+        EXPECT_FALSE(file.Commit());
+    }
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+
+    // A directory in the way: nothing replaces it and no temporary file is left.
+    fs::create_directory(dir + "/sub");
+    {
+        ReplacingFile file;
+        std::FILE* f = file.OpenStream((dir + "/sub").c_str());
+        ASSERT_NE(f, nullptr);
+        std::fputs("x", f);
+        EXPECT_FALSE(file.Commit());
+    }
+    EXPECT_TRUE(fs::is_directory(dir + "/sub"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3);
+}
+
 }  // namespace

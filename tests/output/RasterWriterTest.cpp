@@ -5,7 +5,10 @@
 
 #include <QImage>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -197,6 +200,37 @@ TEST(RasterWriter, RefusesWhatItCannotWrite) {
         EXPECT_FALSE(writeRasterFile(type, empty, dir + "/empty", false)) << type;
     }
     EXPECT_FALSE(std::filesystem::exists(dir + "/short"));
+}
+
+// A write that fails half-way (the file size limit stands in for a full
+// disk), a directory in the way and a full device: each gives false, and an
+// earlier picture of the same name stays whole, with no leftovers beside it.
+TEST(RasterWriter, FailedWriteKeepsTheEarlierFile) {
+    namespace fs = std::filesystem;
+    const std::string dir = testsupport::ScratchDir("writer_halfway");
+    const RasterImage small = makePicture(16, 16), large = makePicture(400, 300);
+    for (int type : {RASTER_PNG, RASTER_JPG, RASTER_BMP, RASTER_PPM}) {
+        const std::string path = dir + "/pic" + std::to_string(type);
+        ASSERT_TRUE(writeRasterFile(type, small, path, false)) << type;
+        const std::vector<unsigned char> before = readFile(path);
+
+        rlimit saved{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = saved;
+        limited.rlim_cur = 2000;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        const bool wrote = writeRasterFile(type, large, path, false);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
+
+        EXPECT_FALSE(wrote) << type;
+        EXPECT_EQ(readFile(path), before) << type;
+        EXPECT_FALSE(writeRasterFile(type, small, "/dev/full", false)) << type;
+        EXPECT_FALSE(writeRasterFile(type, small, dir, false)) << type;
+    }
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 4);
 }
 
 }  // namespace
