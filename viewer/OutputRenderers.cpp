@@ -1,5 +1,7 @@
 #include "viewer/OutputRenderers.h"
 
+#include "output/GraphicsVRML.h"
+
 namespace outputrenderers {
 
 // The software raster renderer is not built yet: off-screen raster output
@@ -17,8 +19,10 @@ Graphics* CreatePostScriptRenderer(const PostScriptRequest&) { return nullptr; }
 
 bool WriteRasterPostScript(const RasterPostScriptRequest&) { return false; }
 
-// No VRML renderer yet: VRML output writes nothing.
-Graphics* CreateVrmlRenderer(Graphics*, const std::string&) { return nullptr; }
+Graphics* CreateVrmlRenderer(Graphics* current, const std::string& path) {
+    if (!current || path.empty()) return nullptr;
+    return new GraphicsVRML(*current, path);
+}
 
 // No printer backend yet: printing prints nothing.
 Graphics* CreatePrinterRenderer(const PrinterRequest&) { return nullptr; }
