@@ -293,8 +293,13 @@ void GraphicsVRML::writeHeader() {
         "children [\n");
     float light[4];
     lightPosition(light);
-    putf("PointLight {\nambientIntensity %g\ncolor %g %g %g\nlocation %g %g %g\n}\n", 0.3, 1.0, 1.0, 1.0, light[0],
+    putf("PointLight {\nambientIntensity %g\ncolor %g %g %g\nlocation %g %g %g\n", 0.3, 1.0, 1.0, 1.0, light[0],
          light[1], light[2]);
+    // The light stands for a directional one far away; a point light
+    // reaches only its radius (100 by default), so without this line lit
+    // faces stay black in browsers that honour it.
+    putf("radius %g\n}\n", 2.0 * std::sqrt(double(light[0]) * light[0] + double(light[1]) * light[1] +
+                                             double(light[2]) * light[2]));
     struct Button {
         const char* name;
         float x;

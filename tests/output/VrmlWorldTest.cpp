@@ -103,6 +103,8 @@ TEST_F(VrmlWorld, EmptySceneHasTheButtonsAndReads) {
     EXPECT_NE(text.find("DEF myFaceButton myButton {\ntranslation -0.04 -0.049 -0.25\nstring [ \"Faces\" ]\n"
                         "size 2.45\n}\n"),
               std::string::npos);
+    // The light reaches the scene (a point light's default radius is 100).
+    EXPECT_NE(text.find("location 6.12323e-12 0 100000\nradius 200000\n}\n"), std::string::npos);
     EXPECT_NE(text.find("state = state + 1;\nif (state == 4) state = 0;\nfaceChoice = state;\n"), std::string::npos);
     EXPECT_NE(text.find("DEF myDefaultLineColor Appearance {\nmaterial Material {\ndiffuseColor 0 0 0\n"
                         "emissiveColor 1 1 1\n}\n}\n"),
