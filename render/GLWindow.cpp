@@ -276,18 +276,41 @@ void GLWindow::decodeMouse(QMouseEvent* event) {
     button = b & 7;
 }
 
+// The one place where toolkit keys become the viewer's key codes: the
+// character for printable keys, Esc 27, Delete 127, Ctrl with a letter its
+// control character, and the old toolkit's numbers for the keys that are no
+// characters (Home 0x1010, Left 0x1012 .. Page Down 0x1017).  0: no key.
+int GLWindow::viewerKeyCode(int qtKey, const QString& text, int modifiers) {
+    switch (qtKey) {
+        case Qt::Key_Escape: return 27;
+        case Qt::Key_Delete: return 127;
+        case Qt::Key_Tab: return 9;
+        case Qt::Key_Backspace: return 8;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: return 13;
+        default: break;
+    }
+    // Ctrl-A is 1 .. Ctrl-Z 26, whatever text the platform gives (none,
+    // the letter, or the control character) and whether Shift or Alt are
+    // held too.
+    if ((modifiers & kControl) && qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return qtKey - Qt::Key_A + 1;
+    if (qtKey >= Qt::Key_Escape && qtKey <= Qt::Key_Escape + 0xfff) {
+        // Shift, Ctrl and the other modifier keys alone are no command.
+        if (qtKey >= Qt::Key_Shift && qtKey <= Qt::Key_ScrollLock) return 0;
+        return qtKey - Qt::Key_Escape + 0x1000;
+    }
+    if (!text.isEmpty() && text.at(0).unicode() >= 32) return text.at(0).unicode();
+    if (qtKey > 0 && qtKey < 0x10000) {
+        // A letter without text: its case follows Shift.
+        if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z && !(modifiers & kShift)) return qtKey - Qt::Key_A + 'a';
+        return qtKey;
+    }
+    return 0;
+}
+
 void GLWindow::decodeKey(QKeyEvent* event) {
     modifiers = modifierMask(event->modifiers());
-    const QString text = event->text();
-    int code = text.isEmpty() ? 0 : text.at(0).unicode();
-    if (code == 0) code = event->key();
-    // With Control and Alt held a letter arrives as itself; the interpreter
-    // expects the control code the old toolkit delivered.
-    if ((modifiers & kControl) && (modifiers & kAlt)) {
-        int letter = event->key();
-        if (letter >= Qt::Key_A && letter <= Qt::Key_Z) code = letter - 64;
-    }
-    key = code;
+    key = viewerKeyCode(event->key(), event->text(), modifiers);
 }
 
 void GLWindow::decodeWheel(QWheelEvent* event) {
@@ -349,12 +372,9 @@ void GLWindow::keyPressEvent(QKeyEvent* event) { keyPressed(event); }
 void GLWindow::keyPressed(QKeyEvent* event) {
     decodeKey(event);
     if (key == 0 || !viewer_) return;
-    if (!viewer_->KeyPressed(this)) {
-        viewer_->ExitProcess(0);
-        return;
-    }
-    if (viewer_->outputMessage[0] != '\0')
-        platform::ShowMessage(platform::MessageIcon::Warning, viewer_->outputMessage);
+    // The viewer runs the command, ends a stand-alone program after Esc and
+    // shows what the key had to say.
+    viewer_->KeyPressed(this);
 }
 
 // ------------------------------------------------------------ 6-DOF

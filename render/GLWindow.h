@@ -52,6 +52,9 @@ public:
     void decodeMouse(QMouseEvent* event) override;
     void decodeWheel(QWheelEvent* event) override;
 
+    // A toolkit key as the viewer's key code (VWindow), 0 for none.
+    static int viewerKeyCode(int qtKey, const QString& text, int modifiers);
+
     // Activation time window within which a press is the activating click.
     static constexpr int kActivationClickMs = 100;
     static constexpr int kSixDofIdleMs = 200;

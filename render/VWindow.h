@@ -2,6 +2,8 @@
 // The small window-system interface through which the viewer's input
 // interpreter receives normalised input, sets cursors and reads the clock.
 // It also holds the interpreter's input state.
+#include <cstdio>
+
 class QKeyEvent;
 class QMouseEvent;
 class QWheelEvent;
@@ -19,10 +21,25 @@ public:
     static constexpr int kLeft = 1;
     static constexpr int kRight = 2;
     static constexpr int kMiddle = 4;
+    // Key codes of the keys that are no characters (Esc is 27, Delete 127,
+    // Ctrl with a letter its control character).
+    static constexpr int kKeyHome = 0x1010;
+    static constexpr int kKeyLeft = 0x1012;
+    static constexpr int kKeyUp = 0x1013;
+    static constexpr int kKeyRight = 0x1014;
+    static constexpr int kKeyDown = 0x1015;
+    static constexpr int kKeyPageUp = 0x1016;
+    static constexpr int kKeyPageDown = 0x1017;
     static constexpr int kNumCursors = 13;
     static constexpr int kKeepCursor = 13;
 
-    virtual ~VWindow() = default;
+    VWindow() = default;
+    VWindow(const VWindow&) = delete;
+    VWindow& operator=(const VWindow&) = delete;
+    // An open event recording ends with its window.
+    virtual ~VWindow() {
+        if (eventLog) std::fclose(eventLog);
+    }
 
     virtual void activationChanged(bool wasActive) = 0;
     virtual void keyPressed(QKeyEvent* event) = 0;
@@ -63,4 +80,13 @@ public:
     // Pixel rectangle of the active viewport and its smaller side (>= 1).
     int activeLeft = 0, activeBottom = 0, activeWidth = 0, activeHeight = 0;
     int activeSize = 1;
+
+    // ---- state of the key commands
+    bool running = true;         // cleared by Esc in a stand-alone viewer: the process ends
+    bool lodToggle = false;      // Ctrl-L
+    int normalsCounter = 0;      // Ctrl-N, 0..2
+    int polygonModeCounter = 0;  // Ctrl-G, 0..2
+
+    // ---- event recording: the open "viewerEvent.key" stream, or null
+    std::FILE* eventLog = nullptr;
 };

@@ -286,6 +286,48 @@ public:
     bool OpenStartFile(const char* name, bool replay, bool dump);
     // ---- end of state, camera and scene files
 
+    // ---- keyboard commands (vkoViewerKeys.cpp)
+    // One entry of the key table: its code, its help line (null: not
+    // listed) and its action.
+    struct KeyEntry {
+        int code;
+        const char* description;
+        void (*action)(vkoViewer& viewer, VWindow& window);
+    };
+    // The key table in help order; it ends with the code -1.
+    static const KeyEntry* KeyTable();
+    // The help line of an entry for this viewer, or null ("exit viewer"
+    // only where Esc ends the program).
+    const char* Describe(const KeyEntry& entry) const;
+    // Runs the command of a key (codes: VWindow) unless a button is held,
+    // no viewport was pressed yet or a polygon selection wants only Esc
+    // and Delete.  outputMessage holds what the key has to say.
+    void HandleKey(VWindow* window, int key, int modifiers);
+    void BuildHelpText();
+    // The output description line into outputMessage.
+    void DescribeOutput();
+    void ToggleCubeCapture();
+    // ---- end of keyboard commands
+
+    // ---- event recording, replay and timing (vkoViewerEvents.cpp)
+    // The scene into "viewerEvent.dmp", then the events into
+    // "viewerEvent.key" until StopRecording; nothing while one is open or
+    // while a recording is being replayed.
+    void StartRecording(VWindow* window);
+    void StopRecording(VWindow* window);
+    // One event line (1 press, 2 release, 3 double click, 4 move, 5 wheel,
+    // 6 key) when a recording is open.
+    void RecordEvent(VWindow* window, int event);
+    // Spins the view for DRAV_TIMING_SECONDS (30) seconds; the rates go
+    // into outputMessage.
+    void TimingRun(VWindow* window);
+    // Replays a recording (null: "viewerEvent.key") through the window's
+    // handlers, one event every intervalMs; false when there is no window,
+    // the file cannot be read or a replay is running.
+    bool ReplayEvents(const char* path, int intervalMs);
+    bool replayingEvents = false;  // an EventReplay is feeding the handlers
+    // ---- end of event recording
+
     // ---- mouse interpreter and picking (vkoViewerInput.cpp, vkoViewerMouse.cpp, vkoViewerPick.cpp)
     // An interpreter action; it reads the pointer and clock of the window.
     using MouseAction = void (vkoViewer::*)(VWindow* window);

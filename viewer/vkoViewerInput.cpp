@@ -1,6 +1,6 @@
 // Input that the GL window hands over: the pointer handlers of the
-// interpreter (press, move, release, double click, wheel), the key handler
-// and the end of a movement.
+// interpreter (press, move, release, double click, wheel) and the end of a
+// movement.  Keys: vkoViewerKeys.cpp.
 #include <algorithm>
 #include <cstdlib>
 
@@ -29,7 +29,9 @@ int sincePress(const VWindow* w) {
 }  // namespace
 
 void vkoViewer::MousePressed(VWindow* w) {
-    if (!w || w->heldButton != -1) return;
+    if (!w) return;
+    RecordEvent(w, 1);
+    if (w->heldButton != -1) return;
     vkoViewport* v = ViewportAt(w->pointerX, w->pointerY);
     if (!v) return;
     SelectViewportAt(w->pointerX, w->pointerY);
@@ -49,6 +51,7 @@ void vkoViewer::MousePressed(VWindow* w) {
 
 void vkoViewer::MouseMoved(VWindow* w) {
     if (!w) return;
+    RecordEvent(w, 4);
     vkoViewport* const before = currentViewport;
     if (w->heldButton == -1 && w->activeViewport) {
         currentViewport = w->activeViewport;
@@ -99,7 +102,9 @@ void vkoViewer::MouseMoved(VWindow* w) {
 }
 
 void vkoViewer::MouseReleased(VWindow* w) {
-    if (!w || !w->activeViewport || w->heldButton == -1 || w->button != w->heldButton) return;
+    if (!w) return;
+    RecordEvent(w, 2);
+    if (!w->activeViewport || w->heldButton == -1 || w->button != w->heldButton) return;
     currentViewport = w->activeViewport;
     if (!mouseTable.empty()) w->setCursorIndex(mouseTable.front().cursor);
     const MouseBinding* found = FindMouseBinding(w->heldButton, w->heldModifiers);
@@ -134,7 +139,9 @@ void vkoViewer::MouseReleased(VWindow* w) {
 }
 
 void vkoViewer::MouseDoubleClicked(VWindow* w) {
-    if (!w || !w->activeViewport) return;
+    if (!w) return;
+    RecordEvent(w, 3);
+    if (!w->activeViewport) return;
     currentViewport = w->activeViewport;
     if (MouseBinding* b = FindMouseBinding(w->button, w->modifiers)) {
         const MouseAction action = b->doubleClick;
@@ -144,7 +151,9 @@ void vkoViewer::MouseDoubleClicked(VWindow* w) {
 }
 
 void vkoViewer::WheelTurned(VWindow* w) {
-    if (!w || w->heldButton != -1 || !w->activeViewport) return;
+    if (!w) return;
+    RecordEvent(w, 5);
+    if (w->heldButton != -1 || !w->activeViewport) return;
     currentViewport = w->activeViewport;
     if (viewportClickedCallback) viewportClickedCallback(this);
     w->heldModifiers = w->modifiers;
@@ -156,7 +165,6 @@ void vkoViewer::WheelTurned(VWindow* w) {
         }
     ViewChangedNotification();
 }
-bool vkoViewer::KeyPressed(VWindow*) { return true; }
 
 void vkoViewer::EndInteraction() {
     interacting = false;

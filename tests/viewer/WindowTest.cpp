@@ -158,7 +158,7 @@ TEST_F(WindowTest, MouseAndKeyDecoding) {
     EXPECT_EQ(win->key, 1);
     QKeyEvent plain(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
     win->decodeKey(&plain);
-    EXPECT_EQ(win->key, Qt::Key_F1);
+    EXPECT_EQ(win->key, 0x1030) << "the old toolkit's number";
 }
 
 TEST_F(WindowTest, SixDofMotionsMakeOneUndoEntryPerMovement) {

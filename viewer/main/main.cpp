@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include <string>
 #include <vector>
@@ -36,7 +37,11 @@ int main(int argc, char** argv) {
 
     // Options of the program itself start with "--" and never reach CreateViewer.
     // --snapshot FILE: write the first drawn frame as a PNG and quit.
+    // --replay[=MS] (with -e): replay "viewerEvent.key" on the loaded
+    // "viewerEvent.dmp", one event every MS milliseconds (20).
     std::string snapshot;
+    int replayMs = -1;
+    bool eventStart = false;
     std::vector<std::string> words;
     words.push_back(argc > 0 ? argv[0] : "viewer");
     for (int i = 1; i < argc; ++i) {
@@ -49,7 +54,13 @@ int main(int argc, char** argv) {
             snapshot = word.substr(11);
             continue;
         }
+        if (word == "--replay" || word.rfind("--replay=", 0) == 0) {
+            replayMs = word.size() > 9 ? std::atoi(word.c_str() + 9) : 20;
+            if (replayMs < 0) replayMs = 0;
+            continue;
+        }
         if (word.rfind("--", 0) == 0) continue;
+        if (word == "-e") eventStart = true;
         words.push_back(word);
     }
     std::string args;
@@ -58,12 +69,23 @@ int main(int argc, char** argv) {
         args += quoteWord(words[i]);
     }
 
+    if (replayMs >= 0 && !eventStart) {
+        std::fprintf(stderr, "viewer: --replay needs -e\n");
+        return 1;
+    }
     vkoViewer* viewer = CreateViewer(nullptr, false, true, args.c_str());
     if (!viewer) return 1;
     krvViewer* box = viewer->Widget();
     if (box && !viewer->NoWindow()) {
         box->resize(900, 700);
         box->show();
+    }
+    if (replayMs >= 0) {
+        // The replay waits for the window to have its size.
+        if (!box || viewer->NoWindow() || !viewer->ReplayEvents(nullptr, replayMs)) {
+            std::fprintf(stderr, "viewer: cannot replay viewerEvent.key\n");
+            return 1;
+        }
     }
     if (!snapshot.empty()) {
         if (!box || viewer->NoWindow()) {
