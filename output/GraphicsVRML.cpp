@@ -17,15 +17,11 @@ namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr size_t kFlushSize = 1 << 16;
 
+using WritableFace = GraphicsVRML::WritableFace;
+
 // The faces that can be written: at least three vertices, every index in
 // range, inside the entry list.  Face numbers stay those of the input so
 // per-face values keep their faces.
-struct WritableFace {
-    int face;
-    const int* vertices;
-    int count;
-};
-
 std::vector<WritableFace> writableFaces(const int* entries, int numEntries, int numFaces, int numVertices) {
     std::vector<WritableFace> out;
     if (!entries) return out;
@@ -47,22 +43,33 @@ bool segmentValid(const int* segments, int s, int numVertices) {
     return a >= 0 && b >= 0 && a < numVertices && b < numVertices;
 }
 
+// The segments whose ends are both vertices.
+std::vector<int> validSegments(const int* segments, int count, int numVertices) {
+    std::vector<int> valid;
+    for (int s = 0; s < count; ++s)
+        if (segmentValid(segments, s, numVertices)) valid.push_back(s);
+    return valid;
+}
+
+// Height, angle and alignment of text i, with the defaults for missing values.
+struct TextStyle {
+    float height;
+    float angle;
+    int alignment;
+};
+
+TextStyle textStyle(const TextsRecord& texts, int i) {
+    const size_t k = size_t(i);
+    return {k < texts.heights.size() ? texts.heights[k] : 0.05f, k < texts.angles.size() ? texts.angles[k] : 0.0f,
+            k < texts.alignments.size() ? texts.alignments[k] : 0};
+}
+
 // Texture coordinates of the planar projection: the plane axes follow the
 // projection direction, one image (corrected for its aspect) per size,
 // turned by the angle, the origin at the image centre.
 void planarCoordinates(const TextureRecord& t, const float v[3], float st[2]) {
-    double d[3] = {t.direction[0], t.direction[1], t.direction[2]};
-    double dl = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-    if (dl == 0.0) d[2] = dl = 1.0;
-    for (double& c : d) c /= dl;
-    double up[3] = {0, 1, 0};
-    if (std::fabs(d[1]) > 0.9) up[1] = 0, up[2] = 1;
-    double s[3] = {up[1] * d[2] - up[2] * d[1], up[2] * d[0] - up[0] * d[2], up[0] * d[1] - up[1] * d[0]};
-    double sl = std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]);
-    for (double& c : s) c /= sl;
-    double tt[3] = {d[1] * s[2] - d[2] * s[1], d[2] * s[0] - d[0] * s[2], d[0] * s[1] - d[1] * s[0]};
-    double tl = std::sqrt(tt[0] * tt[0] + tt[1] * tt[1] + tt[2] * tt[2]);
-    for (double& c : tt) c /= tl;
+    double s[3], tt[3];
+    Graphics::planarTextureAxes(t.direction, s, tt);
     const double s0 = s[0] * v[0] + s[1] * v[1] + s[2] * v[2] - t.origin[0];
     const double t0 = tt[0] * v[0] + tt[1] * v[1] + tt[2] * v[2] - t.origin[1];
     const double a = t.angle * kPi / 180.0, ca = std::cos(a), sa = std::sin(a);
@@ -391,6 +398,33 @@ void GraphicsVRML::writeCurrentTransform() {
     currentScale_ = float(len[0]);
 }
 
+void GraphicsVRML::openCurrentTransform() {
+    put("Transform {\n");
+    writeCurrentTransform();
+    put("children [\n");
+}
+
+// "# n faces" and the open coordIndex list (the caller closes it).
+void GraphicsVRML::writeFaceIndices(const std::vector<WritableFace>& faces) {
+    putf("# %d faces\n", int(faces.size()));
+    put("coordIndex [\n");
+    for (size_t i = 0; i < faces.size(); ++i) {
+        if (i > 0) put(",\n");
+        for (int k = 0; k < faces[i].count; ++k) putf("%d, ", faces[i].vertices[k]);
+        put("-1");
+    }
+}
+
+void GraphicsVRML::writeSegmentIndices(const int* segments, const std::vector<int>& valid) {
+    putf("# %d vectors\n", int(valid.size()));
+    put("coordIndex [\n");
+    for (size_t i = 0; i < valid.size(); ++i) {
+        if (i > 0) put(",\n");
+        putf("%d, %d, -1", segments[2 * valid[i]], segments[2 * valid[i] + 1]);
+    }
+    put("\n]\n");
+}
+
 // ---- colours ------------------------------------------------------------------
 
 bool GraphicsVRML::valueColour(float value, float rgb[3]) const {
@@ -418,9 +452,7 @@ void GraphicsVRML::beginCopy(int copyIndex) {
     copyOpen_ = true;
     const TextureRecord* t = textureInUse ? texture : nullptr;
     if (!(t && t->isBackdrop())) {
-        put("Transform {\n");
-        writeCurrentTransform();
-        put("children [\n");
+        openCurrentTransform();
         return;
     }
     // A backdrop follows the viewer: it moves with the viewer's position,
@@ -458,9 +490,7 @@ void GraphicsVRML::setPickElement(int element, float value) {
     elementOpen_ = false;
     if (!writing()) return;
     elementOpen_ = true;
-    put("Transform {\n");
-    writeCurrentTransform();
-    put("children [\n");
+    openCurrentTransform();
 }
 
 void GraphicsVRML::endPickElement() {
@@ -604,13 +634,7 @@ bool GraphicsVRML::emitFaces(const FaceSet& f) {
         put("solid FALSE\n");
         putf("creaseAngle %g\n", std::acos(std::clamp(double(creaseThreshold), -1.0, 1.0)));
         putf("coord USE %s\n", points.c_str());
-        putf("# %d faces\n", int(faces.size()));
-        put("coordIndex [\n");
-        for (size_t i = 0; i < faces.size(); ++i) {
-            if (i > 0) put(",\n");
-            for (int k = 0; k < faces[i].count; ++k) putf("%d, ", faces[i].vertices[k]);
-            put("-1");
-        }
+        writeFaceIndices(faces);
         // The fixed backdrop's mirrored half: its first face again, shifted.
         if (kind == TEXTURE_BACKDROP_FIXED && !faces.empty()) {
             put(",\n");
@@ -708,18 +732,10 @@ bool GraphicsVRML::emitLines(const LineSet& l) {
     char lineSetName[64];
     std::snprintf(lineSetName, sizeof lineSetName, "my3d%dIndexLineSet", currentObject);
     if (define(lineSetName)) {
-        std::vector<int> valid;
-        for (int s = 0; s < l.numSegments; ++s)
-            if (segmentValid(l.segments, s, l.numVertices)) valid.push_back(s);
+        const std::vector<int> valid = validSegments(l.segments, l.numSegments, l.numVertices);
         putf("geometry DEF %s IndexedLineSet {\n", lineSetName);
         putf("coord USE %s\n", points.c_str());
-        putf("# %d vectors\n", int(valid.size()));
-        put("coordIndex [\n");
-        for (size_t i = 0; i < valid.size(); ++i) {
-            if (i > 0) put(",\n");
-            putf("%d, %d, -1", l.segments[2 * valid[i]], l.segments[2 * valid[i] + 1]);
-        }
-        put("\n]\n");
+        writeSegmentIndices(l.segments, valid);
         const bool anyColour =
             l.segmentColour >= 0.0f || l.segmentColours || l.vertexColour >= 0.0f || l.vertexColours;
         if (vertexColourNode && l.smooth && l.vertexColours) {
@@ -823,18 +839,11 @@ bool GraphicsVRML::emitPrimitiveLines(const LineSet& l) {
     putf("emissiveColor %g %g %g\n", c[0], c[1], c[2]);
     put("}\n}\n");
     if (define(lineSet)) {
-        std::vector<int> valid;
-        for (int s = 0; s < l.numSegments; ++s)
-            if (segmentValid(l.segments, s, l.numVertices)) valid.push_back(s);
+        const std::vector<int> valid = validSegments(l.segments, l.numSegments, l.numVertices);
         putf("geometry DEF %s IndexedLineSet {\n", lineSet);
         putf("coord USE %s\n", points);
-        putf("# %d vectors\n", int(valid.size()));
-        put("coordIndex [\n");
-        for (size_t i = 0; i < valid.size(); ++i) {
-            if (i > 0) put(",\n");
-            putf("%d, %d, -1", l.segments[2 * valid[i]], l.segments[2 * valid[i] + 1]);
-        }
-        put("\n]\n}\n");
+        writeSegmentIndices(l.segments, valid);
+        put("}\n");
     } else {
         putf("geometry USE %s\n", lineSet);
     }
@@ -848,9 +857,7 @@ bool GraphicsVRML::emitPrimitiveFaces(const FaceSet& f) {
     std::snprintf(points, sizeof points, "myObj%dPts", currentObject);
     std::snprintf(faceSet, sizeof faceSet, "myObj%dIndexedFaceSet", currentObject);
     // The instance transform (the glyph's lines get theirs from setPickElement).
-    put("Transform {\n");
-    writeCurrentTransform();
-    put("children [\n");
+    openCurrentTransform();
     if (define(points)) writeCoordinates(points, f.numVertices, f.vertices, false);
     if (define(faceSet)) {
         const std::vector<WritableFace> faces =
@@ -859,13 +866,7 @@ bool GraphicsVRML::emitPrimitiveFaces(const FaceSet& f) {
         put("solid FALSE\n");
         putf("creaseAngle %g\n", std::acos(std::clamp(double(creaseThreshold), -1.0, 1.0)));
         putf("coord USE %s\n", points);
-        putf("# %d faces\n", int(faces.size()));
-        put("coordIndex [\n");
-        for (size_t i = 0; i < faces.size(); ++i) {
-            if (i > 0) put(",\n");
-            for (int k = 0; k < faces[i].count; ++k) putf("%d, ", faces[i].vertices[k]);
-            put("-1");
-        }
+        writeFaceIndices(faces);
         put("\n]\n}\n");
     }
     const std::string name = switchName("myObj", "FaceSwitch");
@@ -892,9 +893,7 @@ bool GraphicsVRML::emitPrimitiveFaces(const FaceSet& f) {
 
 void GraphicsVRML::drawPickVertex(int, const float point[3], float size) {
     if (!writing() || !point) return;
-    put("Transform {\n");
-    writeCurrentTransform();
-    put("children [\n");
+    openCurrentTransform();
     const std::string name = switchName("myObj", "PointSwitch");
     if (define(name)) {
         float c[3];
@@ -974,14 +973,12 @@ bool GraphicsVRML::emitText2D(int, const TextsRecord& texts) {
     if (viewportWidth > 0.0f && viewportHeight > 0.0f && viewportWidth > viewportHeight)
         aspect = viewportWidth / viewportHeight;
     for (int i = 0; i < n; ++i) {
-        const float height = i < int(texts.heights.size()) ? texts.heights[size_t(i)] : 0.05f;
+        const TextStyle style = textStyle(texts, i);
         const float width = i < int(texts.widths.size()) ? texts.widths[size_t(i)] : 0.0f;
-        const float angle = i < int(texts.angles.size()) ? texts.angles[size_t(i)] : 0.0f;
-        const int alignment = i < int(texts.alignments.size()) ? texts.alignments[size_t(i)] : 0;
-        const float s = 2.0f * height;
+        const float s = 2.0f * style.height;
         const float wrap = s != 0.0f ? 2.0f * width * aspect / std::fabs(s) : 0.0f;
-        writeText(texts.strings[size_t(i)].c_str(), height, angle, alignment, texts.font, texts.colour,
-                  &texts.positions[size_t(3 * i)], wrap);
+        writeText(texts.strings[size_t(i)].c_str(), style.height, style.angle, style.alignment, texts.font,
+                  texts.colour, &texts.positions[size_t(3 * i)], wrap);
     }
     return n > 0;
 }
@@ -991,15 +988,13 @@ bool GraphicsVRML::emitText3D(int, const TextsRecord& texts) {
     const int n = std::min({texts.numTexts, int(texts.strings.size()), int(texts.positions.size() / 3)});
     const float s = currentScale_ != 0.0f ? currentScale_ : 1.0f;
     for (int i = 0; i < n; ++i) {
-        const float height = i < int(texts.heights.size()) ? texts.heights[size_t(i)] : 0.05f;
-        const float angle = i < int(texts.angles.size()) ? texts.angles[size_t(i)] : 0.0f;
-        const int alignment = i < int(texts.alignments.size()) ? texts.alignments[size_t(i)] : 0;
+        const TextStyle style = textStyle(texts, i);
         const float* p = &texts.positions[size_t(3 * i)];
         put("Transform {\n");
         putf("translation %g %g %g\n", p[0], p[1], p[2]);
         put("children [\nBillboard {\naxisOfRotation 0 0 0\nchildren [\n");
-        writeText(texts.strings[size_t(i)].c_str(), height / s, angle, alignment, texts.font, texts.colour,
-                  nullptr, 0.0f);
+        writeText(texts.strings[size_t(i)].c_str(), style.height / s, style.angle, style.alignment, texts.font,
+                  texts.colour, nullptr, 0.0f);
         put("]\n}\n]\n}\n");
     }
     return n > 0;
@@ -1018,16 +1013,8 @@ bool GraphicsVRML::emitOverlayLines(const OverlayLineSet& l) {
         putf("%g %g %g", l.points[3 * i], l.points[3 * i + 1], l.points[3 * i + 2]);
     }
     put("\n]\n}\n");
-    std::vector<int> valid;
-    for (int s = 0; s < l.count; ++s)
-        if (segmentValid(l.segments, s, numPoints)) valid.push_back(s);
-    putf("# %d vectors\n", int(valid.size()));
-    put("coordIndex [\n");
-    for (size_t i = 0; i < valid.size(); ++i) {
-        if (i > 0) put(",\n");
-        putf("%d, %d, -1", l.segments[2 * valid[i]], l.segments[2 * valid[i] + 1]);
-    }
-    put("\n]\n");
+    const std::vector<int> valid = validSegments(l.segments, l.count, numPoints);
+    writeSegmentIndices(l.segments, valid);
     if (colourMap && l.colourValues) {
         put("colorPerVertex FALSE\ncolor Color {\ncolor [\n");
         for (size_t i = 0; i < valid.size(); ++i) {

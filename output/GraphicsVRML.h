@@ -15,6 +15,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "render/Graphics.h"
 #include "render/MatrixStack.h"
@@ -72,6 +73,13 @@ public:
     // The model-view matrix of the own stack (tests, placement checks).
     const double* modelView() const { return stack_.matrix(MatrixStack::ModelView); }
 
+    // A face of a face set with its place in the input.
+    struct WritableFace {
+        int face;
+        const int* vertices;
+        int count;
+    };
+
 private:
     // Output is suppressed without a file and in the mirrored pass.
     bool writing() const { return frameOpen_ && !mirrored; }
@@ -87,6 +95,9 @@ private:
 
     void writeHeader();
     void writeCurrentTransform();
+    void openCurrentTransform();  // "Transform {", the current transform, "children ["
+    void writeFaceIndices(const std::vector<WritableFace>& faces);
+    void writeSegmentIndices(const int* segments, const std::vector<int>& valid);
     // Colour of a value through the map and the output conversion; false
     // when there is no map or no value.
     bool valueColour(float value, float rgb[3]) const;
