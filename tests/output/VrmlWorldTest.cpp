@@ -179,6 +179,17 @@ TEST_F(VrmlWorld, FaceSwitchStartsOnTheChoiceOfTheLighting) {
     }
 }
 
+TEST_F(VrmlWorld, PlacedObjectTurnsAboutItsAxisPointAsOnTheScreen) {
+    vkoGraphicObj* o = addSquare("placed");
+    o->viewTransformMask = 0;  // the placement alone, without the view
+    o->offsetAngle = 90.0f;
+    const float axis[6] = {1, 0, 0, 1, 0, 1};  // z through (1, 0, 0)
+    std::copy(axis, axis + 6, o->offsetRotAxis);
+    const std::string text = write();
+    // The origin turns about (1, 0, 0) to (1, -1, 0).
+    EXPECT_NE(text.find("Transform {\nscale 1 1 1\ntranslation 1 -1 0\nrotation 0 0 1 1.5708\n"), std::string::npos);
+}
+
 TEST_F(VrmlWorld, PointSphereRadiusFollowsSizeAndScale) {
     vkoGraphicObj* o = addSquare("p");
     o->faces = false;
