@@ -465,6 +465,25 @@ void Graphics::smoothNormal(int vertex, int face, const float* faceNormals, cons
     out[2] = float(n[2]);
 }
 
+void Graphics::planarTextureAxes(const float direction[3], double s[3], double t[3]) {
+    double d[3] = {direction[0], direction[1], direction[2]};
+    double dl = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    if (dl == 0.0) d[2] = dl = 1.0;
+    for (double& c : d) c /= dl;
+    double up[3] = {0, 1, 0};
+    if (std::fabs(d[1]) > 0.9) up[1] = 0, up[2] = 1;
+    s[0] = up[1] * d[2] - up[2] * d[1];
+    s[1] = up[2] * d[0] - up[0] * d[2];
+    s[2] = up[0] * d[1] - up[1] * d[0];
+    double sl = std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]);
+    for (int i = 0; i < 3; ++i) s[i] /= sl;
+    t[0] = d[1] * s[2] - d[2] * s[1];
+    t[1] = d[2] * s[0] - d[0] * s[2];
+    t[2] = d[0] * s[1] - d[1] * s[0];
+    double tl = std::sqrt(t[0] * t[0] + t[1] * t[1] + t[2] * t[2]);
+    for (int i = 0; i < 3; ++i) t[i] /= tl;
+}
+
 void Graphics::pickIdColour(int id, float rgb[3]) {
     rgb[0] = float((id >> 16) & 255) / 255.0f;
     rgb[1] = float((id >> 8) & 255) / 255.0f;

@@ -243,6 +243,9 @@ public:
     // the other faces at v within the crease threshold, normalised.
     static void smoothNormal(int vertex, int face, const float* faceNormals, const int* vertexFaceStart,
                              const int* vertexFaces, float creaseThreshold, float out[3]);
+    // Unit axes s and t of the plane that a planar texture is projected on,
+    // across the projection direction (a zero direction projects along z).
+    static void planarTextureAxes(const float direction[3], double s[3], double t[3]);
     // Pixel rectangle of viewport fractions in the current window; a
     // rectangle within 2 pixels of the window's right or top edge snaps to it.
     void pixelRectangle(float left, float bottom, float width, float height, int rect[4]) const;

@@ -48,18 +48,8 @@ void GraphicsOGL::setupTexture() {
         glEnable(GL_TEXTURE_GEN_S);
         glEnable(GL_TEXTURE_GEN_T);
     } else if (!t->isBackdrop()) {
-        double d[3] = {t->direction[0], t->direction[1], t->direction[2]};
-        double dl = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-        if (dl == 0.0) d[2] = dl = 1.0;
-        for (double& c : d) c /= dl;
-        double up[3] = {0, 1, 0};
-        if (std::fabs(d[1]) > 0.9) up[1] = 0, up[2] = 1;
-        double s[3] = {up[1] * d[2] - up[2] * d[1], up[2] * d[0] - up[0] * d[2], up[0] * d[1] - up[1] * d[0]};
-        double sl = std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]);
-        for (double& c : s) c /= sl;
-        double tt[3] = {d[1] * s[2] - d[2] * s[1], d[2] * s[0] - d[0] * s[2], d[0] * s[1] - d[1] * s[0]};
-        double tl = std::sqrt(tt[0] * tt[0] + tt[1] * tt[1] + tt[2] * tt[2]);
-        for (double& c : tt) c /= tl;
+        double s[3], tt[3];
+        planarTextureAxes(t->direction, s, tt);
         const GLdouble sPlane[4] = {s[0], s[1], s[2], 0}, tPlane[4] = {tt[0], tt[1], tt[2], 0};
         glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
         glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);

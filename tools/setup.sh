@@ -10,6 +10,7 @@ packages=(
   zlib1g-dev libpng-dev libjpeg-dev libcurl4-openssl-dev libspnav-dev libassimp-dev
   imagemagick libosmesa6-dev
   libmeshoptimizer-dev
+  libcoin-dev
   xvfb xauth
   cups printer-driver-cups-pdf poppler-utils
   ghostscript libgl2ps-dev

@@ -9,6 +9,7 @@
 #include "output/GraphicsAEARaster.h"
 #include "output/GraphicsAEAWindows.h"
 #include "output/PrintJob.h"
+#include "output/GraphicsVRML.h"
 #include "output/RasterPostScript.h"
 
 namespace outputrenderers {
@@ -52,8 +53,10 @@ bool WriteRasterPostScript(const RasterPostScriptRequest& r) {
                                             r.pageHeight, r.resolution, r.flipRows);
 }
 
-// No VRML renderer yet: VRML output writes nothing.
-Graphics* CreateVrmlRenderer(Graphics*, const std::string&) { return nullptr; }
+Graphics* CreateVrmlRenderer(Graphics* current, const std::string& path) {
+    if (!current || path.empty()) return nullptr;
+    return new GraphicsVRML(*current, path);
+}
 
 // One page on a printer: the one the user picks in the print dialog, or a
 // PDF file with no dialogs at all (nothing may wait for a user there).

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "output/GraphicsVRML.h"
 #include "output/RasterImage.h"
 #include "platform/MessageSink.h"
 #include "render/Graphics.h"
@@ -337,7 +338,7 @@ bool vkoViewer::WriteVrmlOutput() {
     size_t k = 0;
     while (ok && k < viewports.size()) {
         vkoViewport* v = viewports[k];
-        if (!v->isVisibleFlag) {
+        if (!v->isVisibleFlag || v->width == 0.0f || v->height == 0.0f) {
             ++i;
             ++k;
             continue;
@@ -363,14 +364,19 @@ bool vkoViewer::WriteVrmlOutput() {
             }
             if (stereoMode >= 1 && stereoMode <= 4) v->setEyeOffset(offset, 0.0f, eyeDistance);
             v->needsRedraw = 1;
-            wrote = v->draw(world, false) || wrote;
+            // A world that could not be opened or written completely ends
+            // the output: the earlier file stays, and nothing counts as written.
+            bool drawn = v->draw(world, false);
+            if (auto* vrml = dynamic_cast<GraphicsVRML*>(world)) drawn = drawn && vrml->written();
             world->finishFrame();
+            if (!drawn) ok = false;
+            wrote = drawn || wrote;
             if (stereoMode != 0) v->setEyeOffset(0.0f, 0.0f, eyeDistance);
         }
         delete world;
         renderer = previous;
         ++i;
-        if (stop) break;
+        if (stop || !ok) break;
         if (!again) ++k;
     }
     renderer = previous;
