@@ -8,8 +8,8 @@
 #include "output/GraphicsAEAPS.h"
 #include "output/GraphicsAEARaster.h"
 #include "output/GraphicsAEAWindows.h"
-#include "output/PrintJob.h"
 #include "output/GraphicsVRML.h"
+#include "output/PrintJob.h"
 #include "output/RasterPostScript.h"
 
 namespace outputrenderers {

@@ -23,6 +23,12 @@ check test "$(identify -format '%k' "$out/a.png" 2>/dev/null)" -gt 50
 check test $? -eq 0
 check test "$(identify -format '%m %w %h' "$out/b.ppm" 2>/dev/null)" = "PPM 40 30"
 
+# A VRML world of the scene's viewport.
+"$viewer" --output "$out/w.wrl" "$scene" > "$out/log" 2>&1
+check test $? -eq 0
+check test "$(head -c 15 "$out/w.wrl")" = "#VRML V2.0 utf8"
+check grep -q "IndexedFaceSet" "$out/w.wrl"
+
 "$viewer" --output "$out/c.png" "$out/missing.kvf" > "$out/log" 2>&1
 check test $? -eq 1
 check grep -q "cannot read the scene" "$out/log"
