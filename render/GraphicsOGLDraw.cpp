@@ -949,15 +949,7 @@ void GraphicsOGL::compileLabel(const LabelRecord& label) {
         glEnd();
     }
     GlyphLists sink;
-    for (int t = 0; t < label.numTexts && size_t(t) < label.textStrings.size(); ++t) {
-        if (size_t(2 * t + 1) >= label.textPositions.size()) break;
-        const float at[3] = {label.textPositions[size_t(2 * t)], label.textPositions[size_t(2 * t + 1)], 0.0f};
-        const float size = size_t(t) < label.textSizes.size() ? label.textSizes[size_t(t)] : label.textSize;
-        const float angle = size_t(t) < label.textAngles.size() ? label.textAngles[size_t(t)] : 0.0f;
-        const int alignment = size_t(t) < label.textAlignments.size() ? label.textAlignments[size_t(t)] : 0;
-        StrokeFont::drawText(*this, label.textStrings[size_t(t)].c_str(), at, alignment, size, 0.0f, angle,
-                             label.textFont == 0 ? 0 : std::min(1, fontCount - 1), label.textColour, false, &sink);
-    }
+    StrokeFont::drawLabelTexts(*this, label, &sink);
 }
 
 bool GraphicsOGL::emitLabel(const LabelRecord&) { return false; }

@@ -8,6 +8,7 @@
 
 #include "platform/ModulePath.h"
 #include "render/Graphics.h"
+#include "scene/GraphicData.h"
 
 // The font compiled into the library (render/BuiltinFont.cpp), one .fnt line
 // per entry.
@@ -593,4 +594,16 @@ void StrokeFont::drawText(Graphics& g, const char* text, const float anchor[3], 
         g.translate(-(offset + moved), -lineStep, 0.0f);
     }
     g.popMatrix();
+}
+
+void StrokeFont::drawLabelTexts(Graphics& g, const LabelRecord& label, GlyphSink* sink) {
+    for (int t = 0; t < label.numTexts && size_t(t) < label.textStrings.size(); ++t) {
+        if (size_t(2 * t + 1) >= label.textPositions.size()) break;
+        const float at[3] = {label.textPositions[size_t(2 * t)], label.textPositions[size_t(2 * t + 1)], 0.0f};
+        const float size = size_t(t) < label.textSizes.size() ? label.textSizes[size_t(t)] : label.textSize;
+        const float angle = size_t(t) < label.textAngles.size() ? label.textAngles[size_t(t)] : 0.0f;
+        const int alignment = size_t(t) < label.textAlignments.size() ? label.textAlignments[size_t(t)] : 0;
+        drawText(g, label.textStrings[size_t(t)].c_str(), at, alignment, size, 0.0f, angle,
+                 label.textFont == 0 ? 0 : std::min(1, g.fontCount - 1), label.textColour, false, sink);
+    }
 }

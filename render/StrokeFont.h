@@ -14,6 +14,8 @@
 
 class Graphics;
 
+struct LabelRecord;
+
 class StrokeFont {
 public:
     static constexpr int kFirstCode = 32;
@@ -113,6 +115,10 @@ public:
     static void drawText(Graphics& g, const char* text, const float anchor[3], int alignment, float height,
                          float wrapWidth, float angle, int fontIndex, float colour, bool screen,
                          GlyphSink* sink = nullptr);
+
+    // The texts of a 2D label, in the label's own coordinates, each with its
+    // size, angle and alignment (or the label's defaults where none is given).
+    static void drawLabelTexts(Graphics& g, const LabelRecord& label, GlyphSink* sink = nullptr);
 
     // Markup at text[0]: a line break ("\n" or "<BR>"), a colour tag
     // ("<COLOR=rrggbb>", rgb filled) or its end ("</COLOR>"); tags match
