@@ -38,6 +38,7 @@
 #include "viewer/ViewerExports.h"
 #include "viewer/krvViewer.h"
 #include "viewer/vkoViewer.h"
+#include "SendFan.h"
 
 namespace fs = std::filesystem;
 
@@ -76,33 +77,9 @@ bool Decode(const std::string& path, Decoded& out) {
 // A coloured disc of n fan triangles in the x-z plane, which faces the
 // default camera, with colour values running round it.
 void SendDisc(LinkStream& out, int n) {
-    std::vector<float> xyz = {0, 0, 0}, colours = {0.5f};
-    for (int i = 0; i < n; ++i) {
-        const double a = 6.283185307179586 * i / n;
-        xyz.insert(xyz.end(), {float(std::cos(a)), 0.0f, float(std::sin(a))});
-        colours.push_back(float(i) / float(n));
-    }
-    std::vector<int> faces;
-    for (int i = 0; i < n; ++i) faces.insert(faces.end(), {3, 0, 1 + i, 1 + (i + 1) % n});
-    int v = n + 1, f = n, e = int(faces.size());
     // Blue, green, red, yellow along the values.
     const float map[] = {0, 0, 0, 1, 0.33f, 0, 1, 0, 0.66f, 1, 0, 0, 1, 1, 1, 0};
-    int entries = 4;
-    out.WriteCommand(Cmd::LOAD_GRAPHIC);
-    out.WriteToken(Tok::COLOR_MAP);
-    out.WriteIntDataBlock(&entries, 1, 1);
-    out.WriteIntDataBlock(map, 16, 0);
-    out.WriteToken(Tok::VERTICES);
-    out.WriteIntDataBlock(&v, 1, 1);
-    out.WriteIntDataBlock(xyz.data(), 3 * v, 0);
-    out.WriteToken(Tok::VERTEX_COLORS);
-    out.WriteIntDataBlock(&v, 1, 1);
-    out.WriteIntDataBlock(colours.data(), v, 0);
-    out.WriteToken(Tok::FACES);
-    out.WriteIntDataBlock(&f, 1, 2);
-    out.WriteIntDataBlock(&e, 1, 1);
-    out.WriteIntDataBlock(faces.data(), e, 0);
-    out.WriteToken(Tok::DONE);
+    SendColouredFan(out, n, map, 4);
 }
 
 // The engine's side of a socket pair into a viewer.

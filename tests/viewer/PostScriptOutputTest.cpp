@@ -29,6 +29,7 @@
 #include "viewer/ViewerExports.h"
 #include "viewer/krvViewer.h"
 #include "viewer/vkoViewer.h"
+#include "SendFan.h"
 
 namespace fs = std::filesystem;
 
@@ -40,33 +41,9 @@ using Tok = LinkStream::Tok;
 // A fan of n triangles round the origin in the x-z plane (facing the
 // default camera), coloured by value round it.
 void SendFan(LinkStream& out, int n) {
-    std::vector<float> xyz = {0, 0, 0}, colours = {0.5f};
-    for (int i = 0; i < n; ++i) {
-        const double a = 6.283185307179586 * i / n;
-        xyz.insert(xyz.end(), {float(std::cos(a)), 0.0f, float(std::sin(a))});
-        colours.push_back(float(i) / float(n));
-    }
-    std::vector<int> faces;
-    for (int i = 0; i < n; ++i) faces.insert(faces.end(), {3, 0, 1 + i, 1 + (i + 1) % n});
-    int v = n + 1, f = n, e = int(faces.size());
     // Blue through green to red.
-    int m = 3;
     const float map[12] = {0, 0, 0, 1, 0.5f, 0, 1, 0, 1, 1, 0, 0};
-    out.WriteCommand(Cmd::LOAD_GRAPHIC);
-    out.WriteToken(Tok::COLOR_MAP);
-    out.WriteIntDataBlock(&m, 1, 1);
-    out.WriteIntDataBlock(map, 12, 0);
-    out.WriteToken(Tok::VERTICES);
-    out.WriteIntDataBlock(&v, 1, 1);
-    out.WriteIntDataBlock(xyz.data(), 3 * v, 0);
-    out.WriteToken(Tok::VERTEX_COLORS);
-    out.WriteIntDataBlock(&v, 1, 1);
-    out.WriteIntDataBlock(colours.data(), v, 0);
-    out.WriteToken(Tok::FACES);
-    out.WriteIntDataBlock(&f, 1, 2);
-    out.WriteIntDataBlock(&e, 1, 1);
-    out.WriteIntDataBlock(faces.data(), e, 0);
-    out.WriteToken(Tok::DONE);
+    SendColouredFan(out, n, map, 3);
 }
 
 class PostScriptOutput : public ::testing::Test {
