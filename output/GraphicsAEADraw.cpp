@@ -529,21 +529,7 @@ bool GraphicsAEA::emitLabel(const LabelRecord& label) {
 
 bool GraphicsAEA::emitImage(const ImageRecord& image) {
     if (!image.present() || image.pixels.size() < size_t(image.width) * size_t(image.height) * 4u) return false;
-    std::vector<unsigned char> px(image.pixels.begin(),
-                                  image.pixels.begin() + std::ptrdiff_t(size_t(image.width) * image.height * 4));
-    const unsigned char a = static_cast<unsigned char>(std::clamp(1.0f - image.transparency, 0.0f, 1.0f) * 255.0f);
-    for (size_t i = 0; i < px.size(); i += 4) {
-        if (image.colourConversion == 1) {
-            float rgb[3] = {px[i] / 255.0f, px[i + 1] / 255.0f, px[i + 2] / 255.0f};
-            convertColour(rgb);
-            for (int c = 0; c < 3; ++c) px[i + size_t(c)] = static_cast<unsigned char>(std::lround(rgb[c] * 255.0f));
-        }
-        if (image.keyColour[0] >= 0 && px[i] == image.keyColour[0] && px[i + 1] == image.keyColour[1] &&
-            px[i + 2] == image.keyColour[2])
-            px[i + 3] = 0;
-        else
-            px[i + 3] = std::min(px[i + 3], a);
-    }
+    const std::vector<unsigned char> px = imagePixels(image);
     double hx, hy;
     overlayProjection(hx, hy);
     const double w = std::max(1, viewport_[2]), h = std::max(1, viewport_[3]);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/MessageSink.h"
+#include "scene/GraphicData.h"
 
 namespace {
 
@@ -541,4 +542,23 @@ void Graphics::copyStateFrom(const Graphics& o) {
     outputColourMode = o.outputColourMode;
     reverseVideo = o.reverseVideo;
     std::copy(o.dataBounds, o.dataBounds + 6, dataBounds);
+}
+
+std::vector<unsigned char> Graphics::imagePixels(const ImageRecord& image) const {
+    std::vector<unsigned char> px(image.pixels.begin(),
+                                  image.pixels.begin() + std::ptrdiff_t(size_t(image.width) * image.height * 4));
+    const unsigned char a = static_cast<unsigned char>(std::clamp(1.0f - image.transparency, 0.0f, 1.0f) * 255.0f);
+    for (size_t i = 0; i < px.size(); i += 4) {
+        if (image.colourConversion == 1) {
+            float rgb[3] = {px[i] / 255.0f, px[i + 1] / 255.0f, px[i + 2] / 255.0f};
+            convertColour(rgb);
+            for (int c = 0; c < 3; ++c) px[i + size_t(c)] = static_cast<unsigned char>(std::lround(rgb[c] * 255.0f));
+        }
+        if (image.keyColour[0] >= 0 && px[i] == image.keyColour[0] && px[i + 1] == image.keyColour[1] &&
+            px[i + 2] == image.keyColour[2])
+            px[i + 3] = 0;
+        else
+            px[i + 3] = std::min(px[i + 3], a);
+    }
+    return px;
 }

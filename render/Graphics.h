@@ -232,6 +232,10 @@ public:
     // Output colour conversion (reverse video, grey, black and white); none
     // in colour-pick mode.  forceReverse treats reverse video as on.
     void convertColour(float rgb[3], bool forceReverse = false) const;
+    // The RGBA pixels of an image item as drawn: colours converted when the
+    // image asks for it, the key colour transparent, alpha limited by the
+    // item's transparency.  The record must hold width * height pixels.
+    std::vector<unsigned char> imagePixels(const ImageRecord& image) const;
     static float luminance(const float rgb[3]) { return 0.299f * rgb[0] + 0.587f * rgb[1] + 0.114f * rgb[2]; }
     // Directional light position (w = 0) from the two light angles.
     void lightPosition(float out[4]) const;

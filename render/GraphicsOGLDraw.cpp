@@ -958,21 +958,7 @@ void GraphicsOGL::compileImage(const ImageRecord& image) {
     if (!listOpen_ || !image.present() ||
         image.pixels.size() < size_t(image.width) * size_t(image.height) * 4u)
         return;
-    std::vector<unsigned char> px(image.pixels.begin(),
-                                  image.pixels.begin() + std::ptrdiff_t(size_t(image.width) * image.height * 4));
-    const unsigned char a = static_cast<unsigned char>(std::clamp(1.0f - image.transparency, 0.0f, 1.0f) * 255.0f);
-    for (size_t i = 0; i < px.size(); i += 4) {
-        if (image.colourConversion == 1) {
-            float rgb[3] = {px[i] / 255.0f, px[i + 1] / 255.0f, px[i + 2] / 255.0f};
-            convertColour(rgb);
-            for (int c = 0; c < 3; ++c) px[i + size_t(c)] = static_cast<unsigned char>(std::lround(rgb[c] * 255.0f));
-        }
-        if (image.keyColour[0] >= 0 && px[i] == image.keyColour[0] && px[i + 1] == image.keyColour[1] &&
-            px[i + 2] == image.keyColour[2])
-            px[i + 3] = 0;
-        else
-            px[i + 3] = std::min(px[i + 3], a);
-    }
+    const std::vector<unsigned char> px = imagePixels(image);
     imageSizes_.erase(std::remove_if(imageSizes_.begin(), imageSizes_.end(),
                                      [&](const auto& p) { return p.first == currentObject; }),
                       imageSizes_.end());

@@ -172,7 +172,9 @@ TEST_F(VrmlWorld, FaceSwitchStartsOnTheChoiceOfTheLighting) {
                             ".whichChoice\nwhichChoice " + std::to_string(c.choice) + "\n"),
                   std::string::npos)
             << c.lighting << " " << c.transparency;
-        if (c.transparency > 0) EXPECT_NE(text.find("transparency 0.5\n"), std::string::npos);
+        if (c.transparency > 0) {
+            EXPECT_NE(text.find("transparency 0.5\n"), std::string::npos);
+        }
         const CoinWorld w = readWithCoin(path);
         EXPECT_TRUE(w.read) << w.errors;
         EXPECT_EQ(w.errors, "");
