@@ -1,0 +1,186 @@
+// Highlight coordination: whose selection is shown (current container,
+// dominant participant), and the tree link following a host tree view.
+#include <gtest/gtest.h>
+
+#include <QObject>
+#include <memory>
+
+#include "GuiViewer/src/HighlightManager.h"
+#include "GuiViewer/src/HighlightWgt.h"
+#include "GuiViewer/src/TreeHighlightLink.h"
+#include "GuiViewer/src/host/TreeView.h"
+#include "TestSupport.h"
+
+namespace {
+
+using Set = std::set<QString>;
+
+// A participant whose selection the test sets.
+class Participant : public QObject, public HighlightWgt {
+public:
+    explicit Participant(QObject* parent, Set s = {}) : QObject(parent), HighlightWgt("participant"), sel(std::move(s)) {}
+    Set getSelection() override { return sel; }
+    void select(Set s) {
+        sel = std::move(s);
+        notifyOfSelectionChange();
+    }
+    Set sel;
+};
+
+// The manager lives for the process; every test builds its containers anew
+// (destroyed containers and participants leave it) and starts from a shown
+// selection it can recognise.
+class HighlightManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m->setCurContainer(nullptr);
+        m->setHighlightSelection({"start"});
+        m->addContainer(&a);
+        m->addContainer(&b);
+    }
+    Set Shown() const { return m->shownSelection(); }
+
+    HighlightManager* m = HighlightManager::instance();
+    QObject a, b;
+};
+
+TEST_F(HighlightManagerTest, TheCurrentContainersUnionIsShownAndClicksSwitchContainers) {
+    QObject aPanel(&a);  // participants may sit deeper in their container
+    auto* a1 = new Participant(&aPanel);
+    auto* a2 = new Participant(&a);
+    auto* b1 = new Participant(&b);
+    m->setCurContainer(&a);
+    EXPECT_EQ(Shown(), Set{"start"});  // a has nobody yet: nothing shown
+    a1->select({"/DOMAIN:x"});
+    a2->select({"/DOMAIN:x", "/DOMAIN:y"});
+    EXPECT_EQ(Shown(), (Set{"/DOMAIN:x", "/DOMAIN:y"}));
+    b1->select({"/DOMAIN:z"});  // not the current container
+    EXPECT_EQ(Shown(), (Set{"/DOMAIN:x", "/DOMAIN:y"}));
+
+    QObject bButton(&b), elsewhere;
+    m->buttonPressed(&bButton);
+    EXPECT_EQ(m->curContainer(), &b);
+    EXPECT_EQ(Shown(), Set{"/DOMAIN:z"});
+    // A click in the current container, or outside every container, does
+    // nothing (b1's selection changed unreported: a re-show would show it).
+    b1->sel = {"/DOMAIN:w"};
+    m->buttonPressed(&bButton);
+    m->buttonPressed(&elsewhere);
+    m->buttonPressed(nullptr);
+    EXPECT_EQ(m->curContainer(), &b);
+    EXPECT_EQ(Shown(), Set{"/DOMAIN:z"});
+    m->buttonPressed(&aPanel);
+    EXPECT_EQ(Shown(), (Set{"/DOMAIN:x", "/DOMAIN:y"}));
+
+    // A participant that goes leaves its container's union.
+    delete a2;
+    m->setCurContainer(&a);
+    EXPECT_EQ(Shown(), Set{"/DOMAIN:x"});
+}
+
+TEST_F(HighlightManagerTest, AParticipantOutsideEveryContainerIsIgnoredUntilOneIsRegistered) {
+    QObject panel;
+    Participant p(&panel);
+    m->setCurContainer(&panel);
+    p.select({"/DOMAIN:x"});
+    EXPECT_EQ(Shown(), Set{"start"});
+    m->addContainer(&panel);
+    p.select({"/DOMAIN:y"});
+    EXPECT_EQ(Shown(), Set{"/DOMAIN:y"});
+}
+
+TEST_F(HighlightManagerTest, TheFirstDominantClaimWinsUntilReleased) {
+    auto* a1 = new Participant(&a, {"/DOMAIN:a"});
+    a1->select({"/DOMAIN:a"});
+    m->setCurContainer(&a);
+    QObject outside;
+    Participant d(&outside, {"/DOMAIN:d"});
+    auto other = std::make_unique<Participant>(&b);
+    other->select({"/DOMAIN:o"});  // joins b
+
+    d.makeDominantHighlightWgt(true);
+    EXPECT_EQ(Shown(), Set{"/DOMAIN:d"});
+    other->makeDominantHighlightWgt(true);  // ignored
+    EXPECT_EQ(m->dominantWgt(), &d);
+    a1->select({"/DOMAIN:a2"});
+    other->select({"/DOMAIN:o2"});
+    m->buttonPressed(&b);
+    EXPECT_EQ(Shown(), Set{"/DOMAIN:d"});
+    d.select({"/DOMAIN:d2"});
+    EXPECT_EQ(Shown(), Set{"/DOMAIN:d2"});
+
+    other->makeDominantHighlightWgt(false);  // not the dominant one: nothing
+    EXPECT_EQ(m->dominantWgt(), &d);
+    d.makeDominantHighlightWgt(false);
+    EXPECT_EQ(m->dominantWgt(), nullptr);
+    EXPECT_EQ(Shown(), Set{"/DOMAIN:o2"});  // b became current meanwhile
+
+    // A dominant participant that is destroyed releases its claim.
+    {
+        Participant gone(&outside, {"/DOMAIN:gone"});
+        gone.makeDominantHighlightWgt(true);
+        EXPECT_EQ(Shown(), Set{"/DOMAIN:gone"});
+    }
+    EXPECT_EQ(m->dominantWgt(), nullptr);
+    EXPECT_EQ(Shown(), Set{"/DOMAIN:o2"});
+}
+
+TEST_F(HighlightManagerTest, ADestroyedContainerIsForgotten) {
+    auto* c = new QObject;
+    m->addContainer(c);
+    auto* p = new Participant(c);  // deleted with its container
+    m->setCurContainer(c);
+    p->select({"/DOMAIN:x"});
+    EXPECT_EQ(Shown(), Set{"/DOMAIN:x"});
+    delete c;
+    EXPECT_EQ(m->curContainer(), nullptr);
+    m->buttonPressed(&a);
+    EXPECT_EQ(m->curContainer(), &a);
+}
+
+class TreeHighlightLinkTest : public HighlightManagerTest {
+protected:
+    void SetUp() override {
+        if (!testsupport::HaveDisplay()) GTEST_SKIP() << "no X display";
+        HighlightManagerTest::SetUp();
+        tree = new TreeView;
+        tree->model()->setPaths({"/DOMAIN:rotor", "/DOMAIN:rotor/BOUNDARY:blade", "/DOMAIN:rotor/BOUNDARY:hub",
+                                 "/DOMAIN:stator", "/VIEW:View 1"});
+        tree->refresh();
+        m->setCurContainer(&a);
+    }
+    void TearDown() override { delete tree; }
+    TreeView* tree = nullptr;
+};
+
+TEST_F(TreeHighlightLinkTest, FollowsTheTreeSelectionByLeafObjects) {
+    qor::TreeHighlightLink link(tree, &a, "tree link");
+    tree->select({"/DOMAIN:rotor", "/DOMAIN:stator"});
+    const Set leaves{"/BOUNDARY:blade", "/BOUNDARY:hub", "/DOMAIN:stator"};
+    EXPECT_EQ(link.getSelection(), leaves);
+    EXPECT_EQ(Shown(), leaves);
+    tree->select({"/DOMAIN:rotor/BOUNDARY:hub"});
+    EXPECT_EQ(Shown(), Set{"/BOUNDARY:hub"});
+    tree->select({});
+    EXPECT_EQ(Shown(), Set{});
+}
+
+TEST_F(TreeHighlightLinkTest, SurvivesTheTreeAndTheTreeSurvivesIt) {
+    {
+        // A link that goes first stops listening.
+        qor::TreeHighlightLink early(tree, &a, "early");
+    }
+    tree->select({"/DOMAIN:stator"});
+    EXPECT_EQ(Shown(), Set{"start"});
+
+    qor::TreeHighlightLink link(tree, &a, "tree link");
+    tree->select({"/DOMAIN:stator"});
+    EXPECT_EQ(Shown(), Set{"/DOMAIN:stator"});
+    delete tree;
+    tree = nullptr;
+    EXPECT_EQ(link.tree(), nullptr);
+    EXPECT_EQ(link.getSelection(), Set{});
+    EXPECT_EQ(Shown(), Set{});
+}
+
+}  // namespace
