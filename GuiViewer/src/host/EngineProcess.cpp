@@ -103,7 +103,7 @@ int EngineProcess::engineLayoutOf(const QString& layoutName) {
 
 QString EngineProcess::viewerNameFor(const QString& domain) { return domain + ":DOMAIN:" + domain + ":0:Cartesian"; }
 
-QString EngineProcess::highlightNameFor(const QString& domain) { return viewerNameFor(domain) + "_bbox"; }
+QString EngineProcess::highlightNameFor(const QString& domain) { return ":DOMAIN:" + domain + ":0:Cartesian_bbox"; }
 
 EngineProcess::EngineProcess(QObject* parent) : QObject(parent) {
     link_ = new LinkStream;

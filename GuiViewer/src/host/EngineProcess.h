@@ -50,7 +50,9 @@ public:
     bool addMesh(const QString& domain, const engine::Mesh& mesh);
     // The engine object names of a domain's surface, "<domain>:DOMAIN:
     // <domain>:0:Cartesian" (domain, object type and name, instance 0,
-    // frame), and of its highlight, the same with "_bbox" after the frame.
+    // frame), and of its highlight, ":DOMAIN:<domain>:0:Cartesian_bbox": a
+    // highlight belongs to no domain, so that the viewer window finds it from
+    // the object's path alone when it shows a selection.
     static QString viewerNameFor(const QString& domain);
     static QString highlightNameFor(const QString& domain);
     // Paths of every object, sorted.
