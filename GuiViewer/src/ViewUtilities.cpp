@@ -1,12 +1,10 @@
 #include "GuiViewer/src/ViewUtilities.h"
 
+#include "GuiViewer/src/ViewerWindow.h"
+
 #include "GuiViewer/src/host/EngineInterface.h"
 #include "GuiViewer/src/host/QStringUtils.h"
 #include "GuiViewer/src/host/RemoteEngineInterface.h"
-#if __has_include("GuiViewer/src/ViewerWindow.h")
-#include "GuiViewer/src/ViewerWindow.h"
-#define VIEWUTILITIES_HAVE_WINDOW 1
-#endif
 
 ViewerWindow* ViewUtilities::s_viewer = nullptr;
 // Created when the library loads and kept for the life of the process, so
@@ -30,13 +28,9 @@ void Send(const QString& text) {
 
 // The current viewport's caption takes the name of the view at viewPath.
 void LabelCurrentViewport(const QString& viewPath) {
-#ifdef VIEWUTILITIES_HAVE_WINDOW
     if (!ViewUtilities::s_viewer) return;
     const int n = ViewUtilities::getViewNumberForCurrentViewport().toInt();
     ViewUtilities::s_viewer->setViewportLabel(ViewUtilities::getDefaultView(n), QStringUtils::getNameFromPath(viewPath));
-#else
-    (void)viewPath;
-#endif
 }
 
 }  // namespace
@@ -44,11 +38,7 @@ void LabelCurrentViewport(const QString& viewPath) {
 void ViewUtilities::registerViewerWindow(ViewerWindow* window) { s_viewer = window; }
 
 QString ViewUtilities::getViewNumberForCurrentViewport() {
-#ifdef VIEWUTILITIES_HAVE_WINDOW
     return s_viewer ? s_viewer->getCurrentViewport() : QString();
-#else
-    return QString();
-#endif
 }
 
 QString ViewUtilities::getViewNameForViewportNum(int n) { return getViewNameForViewport(QString::number(n)); }
