@@ -5,11 +5,14 @@
 #include <QObject>
 #include <memory>
 
+#include "GuiTestSupport.h"
 #include "GuiViewer/src/HighlightManager.h"
 #include "GuiViewer/src/HighlightWgt.h"
 #include "GuiViewer/src/TreeHighlightLink.h"
+#include "GuiViewer/src/ViewerWindow.h"
 #include "GuiViewer/src/host/TreeView.h"
 #include "TestSupport.h"
+#include "scene/vkoGraphicObj.h"
 
 namespace {
 
@@ -184,3 +187,77 @@ TEST_F(TreeHighlightLinkTest, SurvivesTheTreeAndTheTreeSurvivesIt) {
 }
 
 }  // namespace
+
+// The viewer window shows exactly the highlight objects of the selection the
+// manager shows: the engine process's meshes, a tree in one container and a
+// participant in another.
+class HighlightViewerTest : public HighlightManagerTest {
+protected:
+    void SetUp() override {
+        if (!testsupport::HaveDisplay()) GTEST_SKIP() << "no X display";
+        HighlightManagerTest::SetUp();
+        engine = std::make_unique<EngineProcess>();
+        ASSERT_GE(engine->viewerReadSocket(), 0);
+        window = std::make_unique<ViewerWindow>(engine->viewerReadSocket(), engine->viewerWriteSocket(), nullptr,
+                                                "Viewer Window", Qt::WindowFlags(), ViewerWindow::ExtendedApplication);
+        window->resize(400, 300);
+        window->show();
+        for (const char* d : {"rotor", "stator", "hub"}) ASSERT_TRUE(engine->addMesh(d, guitest::Tetrahedron()));
+        auto camera = engine->requestCamera("");
+        ASSERT_TRUE(guitest::Await(camera) && camera.get().ok);
+        window->setHighlight(true);
+        m->setViewer(window.get());
+        tree = new TreeView;
+        tree->model()->setPaths(engine->objectPaths());
+        tree->refresh();
+    }
+    void TearDown() override {
+        delete tree;
+        window.reset();
+        engine.reset();
+    }
+    // The domains whose highlight object is visible (all must exist).
+    Set Highlighted() {
+        Set out;
+        for (const char* d : {"rotor", "stator", "hub"}) {
+            vkoGraphicObj* o = window->getViewer()->FindGraphic(EngineProcess::highlightNameFor(d).toUtf8().constData());
+            EXPECT_NE(o, nullptr) << d;
+            if (o && o->visibility) out.insert(d);
+        }
+        return out;
+    }
+
+    std::unique_ptr<EngineProcess> engine;
+    std::unique_ptr<ViewerWindow> window;
+    TreeView* tree = nullptr;
+};
+
+TEST_F(HighlightViewerTest, ShowsTheHighlightsOfTheShownSelection) {
+    qor::TreeHighlightLink link(tree, &a, "tree link");
+    Participant other(&b);
+    other.select({"/DOMAIN:hub"});
+    Participant panel(&b);
+    panel.select({});
+    m->setCurContainer(&a);
+    EXPECT_EQ(Highlighted(), Set{});
+
+    tree->select({"/DOMAIN:rotor", "/DOMAIN:stator"});
+    EXPECT_EQ(Highlighted(), (Set{"rotor", "stator"}));
+    tree->select({"/DOMAIN:stator"});
+    EXPECT_EQ(Highlighted(), Set{"stator"});
+
+    m->buttonPressed(&panel);
+    EXPECT_EQ(Highlighted(), Set{"hub"});
+    panel.sel = {"/DOMAIN:rotor"};
+    panel.makeDominantHighlightWgt(true);
+    EXPECT_EQ(Highlighted(), Set{"rotor"});
+    panel.makeDominantHighlightWgt(false);
+    EXPECT_EQ(Highlighted(), (Set{"rotor", "hub"}));
+
+    // Highlighting off hides them; the manager outlives the window.
+    window->setHighlight(false);
+    EXPECT_EQ(Highlighted(), Set{});
+    window.reset();
+    other.select({"/DOMAIN:stator"});
+    EXPECT_TRUE(m->shownSelection().count("/DOMAIN:stator"));
+}
