@@ -40,7 +40,8 @@ HostMainWindow::HostMainWindow(EngineProcess* engine, QWidget* parent) : AppWind
     print_ = fileMenu_->addAction("&Print...", this, &HostMainWindow::printView);
     print_->setShortcut(QKeySequence::Print);
     saveImage_ = fileMenu_->addAction("Save &Image...", this, &HostMainWindow::saveImage);
-    saveImage_->setShortcut(QKeySequence("Ctrl+S"));
+    // No shortcut: the letters are the viewer's keys (S steps the outline
+    // mode on its release, whatever the modifiers).
     fileMenu_->addSeparator();
     quit_ = fileMenu_->addAction("&Quit", this, &QWidget::close);
     quit_->setShortcut(QKeySequence::Quit);

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QImage>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -29,7 +31,9 @@ const char kUsage[] =
     "  --maximize N     start with viewport N maximized\n"
     "  --size WxH       size of the main window (default 1100x800)\n"
     "  --color MODE     colour values of the meshes: height (default), distance or none\n"
-    "  --snapshot FILE  write a PNG of the main window once the models are shown, then end\n";
+    "  --snapshot FILE  write a PNG of the main window once the models are shown, then end\n"
+    "  --menu NAME      open the menu bar's menu NAME (File, Viewer) once the models are\n"
+    "                   shown; with --snapshot the picture shows it\n";
 
 bool IsSceneFile(const QString& path) {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -41,7 +45,7 @@ bool IsSceneFile(const QString& path) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     int layout = 0, maximize = -1, width = 1100, height = 800;
-    QString snapshot;
+    QString snapshot, menu;
     std::string colour = "height";
     QStringList models;
     const QStringList args = app.arguments();
@@ -82,6 +86,8 @@ int main(int argc, char** argv) {
             }
         } else if (a == "--snapshot") {
             snapshot = value();
+        } else if (a == "--menu") {
+            menu = value();
         } else if (a.startsWith('-')) {
             std::fprintf(stderr, "guiviewer: unknown option %s\n%s", qPrintable(a), kUsage);
             return 2;
@@ -127,6 +133,17 @@ int main(int argc, char** argv) {
         if (layout > 0) host->chooseLayout(layout);
         if (maximize > 0) host->chooseMaximized(maximize);
 
+        QMenu* opened = nullptr;
+        if (!menu.isEmpty()) {
+            for (QAction* a : host->menuBar()->actions())
+                if (a->menu() && a->text().remove('&').compare(menu, Qt::CaseInsensitive) == 0) opened = a->menu();
+            if (!opened) {
+                std::fprintf(stderr, "guiviewer: no menu %s\n", qPrintable(menu));
+                return 2;
+            }
+            QTimer::singleShot(0, host.get(), [&host, opened] { host->menuBar()->setActiveAction(opened->menuAction()); });
+        }
+
         if (!snapshot.isEmpty()) {
             // Once the engine process has sent everything and the viewer has
             // drawn it, grab the window as the screen shows it.
@@ -135,7 +152,10 @@ int main(int argc, char** argv) {
                 settled = engine.isActive() ? 0 : settled + 1;
                 if (settled < 10) return;
                 poll->stop();
-                QImage image = host->screen()->grabWindow(host->winId()).toImage();
+                // An open menu is a window of its own: take the screen's pixels.
+                const QRect g = host->frameGeometry();
+                QImage image = opened ? host->screen()->grabWindow(0, g.x(), g.y(), g.width(), g.height()).toImage()
+                                      : host->screen()->grabWindow(host->winId()).toImage();
                 if (image.isNull()) image = host->grab().toImage();
                 if (!image.save(snapshot, "PNG")) {
                     std::fprintf(stderr, "guiviewer: cannot write %s\n", qPrintable(snapshot));

@@ -26,9 +26,6 @@
 #include "GuiViewer/src/ViewportSplitter.h"
 #include "GuiViewer/src/host/RemoteEngineInterface.h"
 
-// Readable values in failure reports.
-static void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 using guitest::Await;
@@ -75,7 +72,8 @@ protected:
         if (engineSide >= 0) ::close(engineSide);
         if (viewerSide >= 0) ::close(viewerSide);
     }
-    QString CaptionText(int n) { return window->getViewerWidget()->getSplitter()->caption(n)->text(); }
+    std::string CaptionText(int n) { return window->getViewerWidget()->getSplitter()->caption(n)->text().toStdString(); }
+    std::string Sent() const { return fake.sent.join("\n--\n").toStdString(); }
 
     FakeEngine fake;
     int engineSide = -1, viewerSide = -1;
@@ -117,7 +115,7 @@ TEST_F(ViewUtilitiesTextTest, CommandTextsNameTheCurrentViewportAndItsView) {
             window->setViewportLabel(ViewUtilities::getDefaultView(viewport), "before");
             fake.sent.clear();
             c.run();
-            EXPECT_EQ(fake.sent, QStringList{QString(c.text).replace("%1", QString::number(viewport)).replace("%2", view)});
+            EXPECT_EQ(Sent(), QString(c.text).replace("%1", QString::number(viewport)).replace("%2", view).toStdString());
             EXPECT_EQ(CaptionText(viewport), c.labels ? "New" : "before");
         }
     }
