@@ -36,6 +36,7 @@ class FakeEngine : public RemoteEngineInterface {
 public:
     QMap<QString, QMap<QString, QString>> params;
     QStringList sent;
+    bool accept = true;  // what sendCommand answers
 
     QString getParameter(const QString& path, const QString& name) override { return params[path].value(name); }
     QMap<QString, QString> getParameters(const QString& path, bool) override { return params[path]; }
@@ -43,7 +44,7 @@ public:
     bool isActive() const override { return false; }
     bool sendCommand(const QString& text) override {
         sent << text;
-        return true;
+        return accept;
     }
     bool sendViewerAction(const QString& text) override { return sendCommand(text); }
     bool sendObjectDefinition(const QString&, const QString& text) override { return sendCommand(text); }
@@ -121,6 +122,15 @@ TEST_F(ViewUtilitiesTextTest, CommandTextsNameTheCurrentViewportAndItsView) {
     }
 }
 
+TEST_F(ViewUtilitiesTextTest, ARefusedViewLeavesTheCaption) {
+    window->setViewportLabel("View 1", "V1");
+    fake.accept = false;
+    ViewUtilities::setView("/VIEW:Missing");
+    ViewUtilities::generateNewView("/VIEW:V2", true);
+    EXPECT_EQ(fake.sent.size(), 2);
+    EXPECT_EQ(CaptionText(1), "V1");
+}
+
 TEST_F(ViewUtilitiesTextTest, OnlyShowAndHideAreAnnounced) {
     QSignalSpy spy(ViewUtilities::getSignals(), &ViewUtilitiesSignals::objectVisibilityChanged);
     ViewUtilities::setObjectVisibility("/DOMAIN:a", false);
@@ -131,6 +141,10 @@ TEST_F(ViewUtilitiesTextTest, OnlyShowAndHideAreAnnounced) {
     EXPECT_FALSE(spy[0][1].toBool());
     EXPECT_EQ(spy[1][0].toString(), "/DOMAIN:b");
     EXPECT_TRUE(spy[1][1].toBool());
+    // Nothing changed when the engine process refused the text.
+    fake.accept = false;
+    ViewUtilities::setObjectVisibility("/DOMAIN:nothing", false);
+    EXPECT_EQ(spy.count(), 2);
 }
 
 TEST_F(ViewUtilitiesTextTest, ViewOfAViewportWithoutAName) {
