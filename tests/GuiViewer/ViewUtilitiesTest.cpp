@@ -266,7 +266,8 @@ protected:
         ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "setLayout", Q_ARG(int, index)));
         ASSERT_TRUE(Sync());
     }
-    // The viewer's own account (DUMP_STATE) of the objects viewport n shows.
+    // The viewer's own account (its DUMP_STATE file) of the objects viewport n
+    // shows.
     QStringList ObjectsOf(int n) {
         const QString path = QString::fromStdString(testsupport::ScratchDir("view_utilities")) + "/state.txt";
         QFile::remove(path);
@@ -275,18 +276,21 @@ protected:
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly)) return {"(no dump)"};
         const QStringList lines = QString::fromUtf8(f.readAll()).split('\n');
+        // "++ VIEWPORT", "\tviewportname = ViewportN", ... "++ OBJECTS", a
+        // name a line, "-- OBJECTS", ... "-- VIEWPORT".
         QStringList objects;
         bool inViewport = false, inObjects = false;
         for (const QString& line : lines) {
-            if (line.trimmed().startsWith("viewportname:")) {
-                inViewport = line.trimmed() == QString("viewportname: Viewport%1").arg(n);
-                inObjects = false;
-            } else if (inViewport && line.trimmed() == "Objects:") {
+            if (line == "-- VIEWPORT") {
+                inViewport = false;
+            } else if (line.trimmed().startsWith("viewportname =")) {
+                inViewport = line.trimmed() == QString("viewportname = Viewport%1").arg(n);
+            } else if (inViewport && line == "++ OBJECTS") {
                 inObjects = true;
-            } else if (inObjects && line.startsWith("        ")) {
-                objects << line.trimmed();
-            } else {
+            } else if (line == "-- OBJECTS") {
                 inObjects = false;
+            } else if (inViewport && inObjects) {
+                objects << line;
             }
         }
         return objects;
