@@ -2,6 +2,7 @@
 // Turns the engine's pick reports into picked command-language objects or
 // picked faces and hands them to hooks that the host overrides; runs point
 // picking for a host parameter widget.  The hooks do nothing here.
+#include <QLabel>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -9,12 +10,11 @@
 #include <list>
 #include <vector>
 
+#include "GuiViewer/src/ViewerWindow.h"
+#include "GuiViewer/src/host/ParamWgt.h"
 #include "GuiViewer/src/host/PickHandlerIF.h"
 #include "render/PickRecord.h"
 
-class QLabel;
-class ParamWgt;
-class ViewerWindow;
 
 // One picked object.
 struct PickData {
@@ -57,6 +57,8 @@ public:
     void setPickedPoint(const float* point, bool next, bool area, bool create);
     void setMovedObject(int objectId, const float translation[3]);
 
+    // The widget that point picking runs for, or none.
+    ParamWgt* pickingWidget() const { return notifyWidget; }
     QLabel* getStatusLabel() const { return statusLabel; }
     int getSavedMode() const { return savedMode; }
 

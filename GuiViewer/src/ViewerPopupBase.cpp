@@ -89,7 +89,7 @@ ViewerPopupBase::ViewerPopupBase(ViewerWindow* w) : QWidget(nullptr), window(w) 
     if (window)
         if (vkoViewer* engine = window->getViewer())
             engine->SetPickCallback(VWindow::kRight, 0, &ViewerPopupBase::rightClickCallback);
-    connect(ViewUtilities::s_signals, &ViewUtilitiesSignals::objectVisibilityChanged, this,
+    connect(ViewUtilities::getSignals(), &ViewUtilitiesSignals::objectVisibilityChanged, this,
             &ViewerPopupBase::objectVisibilityChanged);
     if (window) connect(window, &ViewerWindow::rightClick, this, &ViewerPopupBase::showBackgroundViewerMenu);
 }

@@ -21,7 +21,6 @@
 
 class QAction;
 class QMenu;
-class ViewerWindow;
 
 class ViewerPopupBase : public QWidget {
     Q_OBJECT
