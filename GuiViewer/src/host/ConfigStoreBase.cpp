@@ -155,6 +155,15 @@ bool Draw(QPainter& p, const QString& base) {
         p.drawText(QRect(3, 6, 8, 8), Qt::AlignCenter, base.mid(1, 1).toUpper());
     } else if (base.size() >= 6 && (base.endsWith("_plus") || base.endsWith("_minus")) && base.indexOf('_') == 1) {
         Text(p, (base.endsWith("_plus") ? "+" : "-") + base.left(1).toUpper(), blue, 9);
+    } else if (base == "vh_singleSelect" || base == "vh_boxSelect" || base == "vh_polygonSelect") {
+        // The selection modes: one picked item, a box, a lasso polygon.
+        p.setPen(QPen(ink, 1, Qt::DotLine));
+        if (base == "vh_boxSelect") p.drawRect(QRectF(1.5, 1.5, 10, 9));
+        if (base == "vh_polygonSelect") p.drawPolygon(QPolygonF({{1.5, 4.5}, {7.5, 1.5}, {12.5, 5.5}, {9.5, 11.5}, {3.5, 10.5}}));
+        if (base == "vh_singleSelect") p.fillRect(QRectF(2, 2, 6, 6), QColor(255, 220, 0));
+        p.setBrush(Qt::white);
+        p.setPen(QPen(ink, 1));
+        p.drawPolygon(QPolygonF({{8, 6}, {8, 15}, {10.5, 12.5}, {12.5, 15.5}, {13.5, 14.5}, {11.5, 12}, {14.5, 11.5}}));
     } else if (base == "viewerhelp") {
         Text(p, "?", blue, 14);
     } else if (base == "edit") {
@@ -183,7 +192,8 @@ ConfigStoreBase* ConfigStoreBase::baseInstance() {
 QStringList ConfigStoreBase::knownIcons() {
     QStringList names = {"maximizeview", "maximizeviewD", "restoreview", "restoreviewD", "vh_select", "vh_rotate",
                          "vh_pan", "vh_zoom", "vh_zoombox", "vh_fit", "highlight", "snapToNode", "label",
-                         "viewsync", "persp", "ortho", "viewerhelp", "edit", "hide"};
+                         "viewsync", "persp", "ortho", "viewerhelp", "edit", "hide", "vh_singleSelect",
+                         "vh_boxSelect", "vh_polygonSelect"};
     for (int i = 1; i <= 8; ++i) names << QString("layout%1").arg(i);
     for (const char* letters : {"xyz", "tms", "atr"}) {
         const QString l(letters);

@@ -267,6 +267,7 @@ bool EngineProcess::sendObjectDefinition(const QString& objectPath, const QStrin
 }
 
 bool EngineProcess::sendCommand(const QString& text) {
+    emit textReceived(text);
     blockPaths_.clear();
     blockLines_.clear();
     blockOpened_.clear();

@@ -82,6 +82,10 @@ public:
 signals:
     // Objects or parameters changed (after each executed text).
     void stateChanged();
+    // A text arrived through sendCommand, sendViewerAction or
+    // sendObjectDefinition, before it is executed (lets tests and logs see
+    // exactly what the GUI sent).
+    void textReceived(const QString& text);
 
 private:
     struct Object {
