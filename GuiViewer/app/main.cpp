@@ -3,24 +3,21 @@
 // meshes or scenes named on the command line are read by the engine
 // process and sent to the viewer over the link.
 #include <QApplication>
-#include <QDockWidget>
 #include <QFileInfo>
 #include <QImage>
-#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
-#include "GuiViewer/app/HostViewerPanel.h"
-#include "GuiViewer/src/ViewerQtWidget.h"
-#include "GuiViewer/src/host/AppWindowBase.h"
+#include "GuiViewer/app/HostMainWindow.h"
 #include "GuiViewer/src/host/EngineProcess.h"
-#include "GuiViewer/src/host/TreeView.h"
-#include "GuiViewer/src/host/WorkspaceWindow.h"
 #include "tools/enginemesh/EngineMesh.h"
 #include "viewer/ViewerExports.h"
 
@@ -34,7 +31,9 @@ const char kUsage[] =
     "  --maximize N     start with viewport N maximized\n"
     "  --size WxH       size of the main window (default 1100x800)\n"
     "  --color MODE     colour values of the meshes: height (default), distance or none\n"
-    "  --snapshot FILE  write a PNG of the main window once the models are shown, then end\n";
+    "  --snapshot FILE  write a PNG of the main window once the models are shown, then end\n"
+    "  --menu NAME      open the menu bar's menu NAME (File, Viewer) once the models are\n"
+    "                   shown; with --snapshot the picture shows it\n";
 
 bool IsSceneFile(const QString& path) {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -46,7 +45,7 @@ bool IsSceneFile(const QString& path) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     int layout = 0, maximize = -1, width = 1100, height = 800;
-    QString snapshot;
+    QString snapshot, menu;
     std::string colour = "height";
     QStringList models;
     const QStringList args = app.arguments();
@@ -87,6 +86,8 @@ int main(int argc, char** argv) {
             }
         } else if (a == "--snapshot") {
             snapshot = value();
+        } else if (a == "--menu") {
+            menu = value();
         } else if (a.startsWith('-')) {
             std::fprintf(stderr, "guiviewer: unknown option %s\n%s", qPrintable(a), kUsage);
             return 2;
@@ -99,37 +100,19 @@ int main(int argc, char** argv) {
     if (engine.viewerReadSocket() < 0) return 1;
     int status = 0;
     {
-        AppWindowBase host;
-        host.setWindowTitle("guiviewer");
-        auto* treeDock = new QDockWidget("Objects", &host);
-        auto* tree = new TreeView(treeDock);
-        treeDock->setWidget(tree);
-        host.addDockWidget(Qt::LeftDockWidgetArea, treeDock);
-        auto refreshTree = [&engine, tree] {
-            tree->model()->setPaths(engine.objectPaths());
-            tree->refresh();
-        };
-        QObject::connect(&engine, &EngineProcess::stateChanged, tree, refreshTree);
-
-        auto* viewerWindow = new WorkspaceWindow(nullptr, "Viewer Window");
-        viewerWindow->setWorkspaceTitle("Viewer Window");
-        HostViewerPanel* panel = nullptr;
+        std::unique_ptr<HostMainWindow> host;
         try {
-            panel = new HostViewerPanel(&engine, viewerWindow);
+            host = std::make_unique<HostMainWindow>(&engine);
         } catch (const char* why) {
             std::fprintf(stderr, "guiviewer: %s\n", why);
             return 1;
         }
-        viewerWindow->setCentralWidget(panel);
-        host.resize(width, height);
-        host.show();
-        viewerWindow->explicitShow();
-        if (QMdiSubWindow* frame = viewerWindow->workspaceFrame()) frame->showMaximized();
-        refreshTree();
+        host->resize(width, height);
+        host->show();
 
         for (const QString& path : models) {
             if (IsSceneFile(path)) {
-                if (!ViewerLoadDataFile(panel->viewerWidget()->getViewer(), path.toLocal8Bit().constData(), -1, 0))
+                if (!ViewerLoadDataFile(host->viewer(), path.toLocal8Bit().constData(), -1, 0))
                     std::fprintf(stderr, "guiviewer: cannot load %s\n", qPrintable(path));
                 continue;
             }
@@ -147,19 +130,33 @@ int main(int argc, char** argv) {
             std::printf("%s: %d vertices, %d faces\n", qPrintable(domain), mesh.numVertices(), mesh.numFaces);
             engine.addMesh(domain, mesh);
         }
-        if (layout > 0) panel->chooseLayout(layout);
-        if (maximize > 0) panel->chooseMaximized(maximize);
+        if (layout > 0) host->chooseLayout(layout);
+        if (maximize > 0) host->chooseMaximized(maximize);
+
+        QMenu* opened = nullptr;
+        if (!menu.isEmpty()) {
+            for (QAction* a : host->menuBar()->actions())
+                if (a->menu() && a->text().remove('&').compare(menu, Qt::CaseInsensitive) == 0) opened = a->menu();
+            if (!opened) {
+                std::fprintf(stderr, "guiviewer: no menu %s\n", qPrintable(menu));
+                return 2;
+            }
+            QTimer::singleShot(0, host.get(), [&host, opened] { host->menuBar()->setActiveAction(opened->menuAction()); });
+        }
 
         if (!snapshot.isEmpty()) {
             // Once the engine process has sent everything and the viewer has
             // drawn it, grab the window as the screen shows it.
-            auto* poll = new QTimer(&host);
-            QObject::connect(poll, &QTimer::timeout, &host, [&, poll, settled = 0]() mutable {
+            auto* poll = new QTimer(host.get());
+            QObject::connect(poll, &QTimer::timeout, host.get(), [&, poll, settled = 0]() mutable {
                 settled = engine.isActive() ? 0 : settled + 1;
                 if (settled < 10) return;
                 poll->stop();
-                QImage image = host.screen()->grabWindow(host.winId()).toImage();
-                if (image.isNull()) image = host.grab().toImage();
+                // An open menu is a window of its own: take the screen's pixels.
+                const QRect g = host->frameGeometry();
+                QImage image = opened ? host->screen()->grabWindow(0, g.x(), g.y(), g.width(), g.height()).toImage()
+                                      : host->screen()->grabWindow(host->winId()).toImage();
+                if (image.isNull()) image = host->grab().toImage();
                 if (!image.save(snapshot, "PNG")) {
                     std::fprintf(stderr, "guiviewer: cannot write %s\n", qPrintable(snapshot));
                     status = 1;
@@ -172,7 +169,6 @@ int main(int argc, char** argv) {
         }
         const int loop = app.exec();
         if (status == 0) status = loop;
-        delete viewerWindow;
     }
     return status;
 }

@@ -22,8 +22,9 @@ QString ManagerParameter(const QString& name) {
     return engine ? engine->getParameter(kManager, name) : QString();
 }
 
-void Send(const QString& text) {
-    if (RemoteEngineInterface* remote = Remote()) remote->sendCommand(text);
+bool Send(const QString& text) {
+    RemoteEngineInterface* remote = Remote();
+    return remote && remote->sendCommand(text);
 }
 
 // The current viewport's caption takes the name of the view at viewPath.
@@ -73,15 +74,17 @@ bool ViewUtilities::isCurrentViewDefault() { return isADefaultView(getViewNameFo
 
 void ViewUtilities::setView(const QString& viewPath) {
     if (!s_viewer) return;
-    Send(">setViewportView cmd=set, view=" + viewPath + ", viewport=" + getViewNumberForCurrentViewport());
-    LabelCurrentViewport(viewPath);
+    // A caption names the view only when the engine process took it (an
+    // unknown view changes nothing there).
+    if (Send(">setViewportView cmd=set, view=" + viewPath + ", viewport=" + getViewNumberForCurrentViewport()))
+        LabelCurrentViewport(viewPath);
 }
 
 void ViewUtilities::generateNewView(const QString& viewPath, bool copy) {
     if (!s_viewer) return;
-    Send(QString("> setViewportView ") + (copy ? "cmd=copy" : "cmd=shallow_copy") + ", view=" + viewPath +
-         ", viewport=" + getViewNumberForCurrentViewport());
-    LabelCurrentViewport(viewPath);
+    if (Send(QString("> setViewportView ") + (copy ? "cmd=copy" : "cmd=shallow_copy") + ", view=" + viewPath +
+             ", viewport=" + getViewNumberForCurrentViewport()))
+        LabelCurrentViewport(viewPath);
 }
 
 void ViewUtilities::setSingleView(const QString& viewPath) {
@@ -102,8 +105,8 @@ QString ViewUtilities::getSetObjectVisibilityPDL(const QString& objectPath, bool
 
 void ViewUtilities::setObjectVisibility(const QString& objectPath, bool visible) {
     if (!s_viewer) return;
-    Send(getSetObjectVisibilityPDL(objectPath, visible));
-    s_signals->emitObjectVisibilityChanged(objectPath, visible);
+    // Announced only when the engine process carried it out.
+    if (Send(getSetObjectVisibilityPDL(objectPath, visible))) s_signals->emitObjectVisibilityChanged(objectPath, visible);
 }
 
 void ViewUtilities::toggleObjectVisibility(const QString& objectPath) {

@@ -62,13 +62,16 @@ public:
     static void setView(const QString& viewPath);
     // A new view at viewPath, copied from the current viewport's view (copy:
     // a deep copy, else a shallow one), shown in the current viewport.
+    // setView and generateNewView label the current caption with the view's
+    // name when the engine process took the text.
     static void generateNewView(const QString& viewPath, bool copy);
     // One viewport, unmaximized, showing the view at viewPath.
     static void setSingleView(const QString& viewPath);
 
     // The command text that shows or hides objectPath in the current view.
     static QString getSetObjectVisibilityPDL(const QString& objectPath, bool visible);
-    // Sends that text, then s_signals emits objectVisibilityChanged.
+    // Sends that text; when the engine process took it, s_signals emits
+    // objectVisibilityChanged.
     static void setObjectVisibility(const QString& objectPath, bool visible);
     // Sends a toggle of objectPath in the current view (no signal).
     static void toggleObjectVisibility(const QString& objectPath);
