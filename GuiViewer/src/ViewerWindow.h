@@ -23,6 +23,7 @@ class QComboBox;
 class QKeyEvent;
 class QMenu;
 class QToolBar;
+class QToolButton;
 class ViewerHelpDialog;
 class ViewerQtWidget;
 class vkoViewer;
@@ -87,7 +88,7 @@ public:
     void toggleMode();
     // Binds a mouse function by name to a button state (button in the low
     // three bits: 1 left, 2 right, 4 middle; modifiers 0x100 Shift, 0x200
-    // Ctrl, 0x400 Alt, 0x800 Meta).  Throws the text "ViewerQtWidget::
+    // Ctrl, 0x400 Alt, 0x800 Meta).  Throws a QString "ViewerQtWidget::
     // setMouseMapping - Invalid Mapping function, <name>" for an unknown
     // name; the mode is accepted and not used.
     void setMouseMapping(int buttonState, const QString& name, Mode mode = ViewingMode);
@@ -246,4 +247,8 @@ private:
     QAction* zoomBoxAction = nullptr;
     QAction* helpAction = nullptr;
     QActionGroup* modeGroup = nullptr;
+    QAction* transformComboAction = nullptr;  // shows and hides transformCombo in its tool bar
+    QToolButton* selectionButton = nullptr;  // the selection-mode drop-down
+    QAction* selectionButtonAction = nullptr;
+    QAction* floodFillAction = nullptr;
 };
