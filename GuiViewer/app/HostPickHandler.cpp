@@ -1,6 +1,7 @@
 #include "GuiViewer/app/HostPickHandler.h"
 
 #include <QLabel>
+#include <QMetaObject>
 #include <QStatusBar>
 
 #include <map>
@@ -44,7 +45,9 @@ bool HostPickHandler::fillPanel(ParamWgt* widget, const std::vector<float>& posi
     if (position.size() == 3 && position != noPoint()) {
         panel->setPoint(position);
         show("Point" + PointText(position));
-        revertPickMode();
+        // Once the pick that reports is over: the interpreter restores its
+        // own pick mode when it ends and would undo a change made now.
+        QMetaObject::invokeMethod(this, [this] { revertPickMode(); }, Qt::QueuedConnection);
     }
     return true;
 }

@@ -45,9 +45,7 @@ protected:
         ASSERT_NE(gl, nullptr);
         handler = host->picking()->pickHandler();
         ASSERT_NE(handler, nullptr);
-        // The left button picks objects, as the viewer window's picking mode binds it.
-        ASSERT_TRUE(viewer->SetMouseFunction(VWindow::kLeft, 0, 13));
-        viewer->SetPickMode(3, true, 0);
+        host->viewerWindow()->setMode(ViewerWindow::PickingMode);
     }
     void TearDown() override {
         host.reset();
@@ -101,13 +99,14 @@ TEST_F(HostPickingTest, PanelTakesAPointFromTheViewer) {
     ASSERT_NE(hint, nullptr);
     EXPECT_TRUE(hint->isVisibleTo(host.get()));
 
-    viewer->SetPickMode(3, true, 0);  // (the window's picking mode, as above)
-    ASSERT_TRUE(viewer->SetMouseFunction(VWindow::kLeft, 0, 13));
+    EXPECT_EQ(viewer->interpreterPickMode, 3) << "the viewer window picks objects";
     click(corner());  // nothing there: picking goes on
     EXPECT_TRUE(panel->isPicking());
     EXPECT_TRUE(panel->pointField()->text().isEmpty());
 
     click(centre());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !panel->isPicking(); }, 2000));
+    EXPECT_EQ(viewer->interpreterPickMode, 5) << "back to viewing";
     const std::vector<float> p = panel->point();
     ASSERT_EQ(p.size(), 3u) << panel->pointField()->text().toStdString();
     for (float v : p) EXPECT_LT(std::abs(v), 2.0f);

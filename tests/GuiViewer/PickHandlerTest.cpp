@@ -49,7 +49,9 @@ protected:
         selected.push_back({o, {}, w, p, next, area});
         if (w) {
             pickedIntoWidget = p;
-            revertPickMode();
+            // After the report: the interpreter puts its pick mode back once
+            // the pick that reports has ended.
+            QMetaObject::invokeMethod(this, [this] { revertPickMode(); }, Qt::QueuedConnection);
         }
     }
     void facesSelected(const std::vector<PickRecord>& f, ParamWgt* w, const std::vector<float>& p, bool next,
@@ -170,7 +172,8 @@ TEST_F(PickHandlerTest, PointPickingForAParameterWidget) {
     ASSERT_EQ(handler->pickedIntoWidget.size(), 3u);
     EXPECT_FALSE(IsNoPoint(handler->pickedIntoWidget));
 
-    // The handler ended picking from its hook: label gone, widget told, mode back.
+    // The handler ended picking after its hook: label gone, widget told, mode back.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handler->getSavedMode() == 0; }, 2000));
     EXPECT_EQ(labelsInStatusBar(), 0);
     EXPECT_FALSE(label->isVisible());
     EXPECT_EQ(handler->getNotifyWgt(), nullptr);
