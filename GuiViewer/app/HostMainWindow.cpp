@@ -10,6 +10,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include "GuiViewer/app/HostPicking.h"
 #include "GuiViewer/app/SaveImageDialog.h"
 #include "GuiViewer/src/ViewerWindow.h"
 #include "GuiViewer/src/host/EngineProcess.h"
@@ -58,11 +59,15 @@ HostMainWindow::HostMainWindow(EngineProcess* engine, QWidget* parent) : AppWind
     });
     if (QMdiSubWindow* frame = viewerWindow_->workspaceFrame()) frame->showMaximized();
     viewerWindow_->explicitShow();
+    picking_ = new HostPicking(this);
     readBack();
 }
 
 HostMainWindow::~HostMainWindow() {
-    // The viewer goes before the docks and the workspace it reports to.
+    // Picking and menus go first, then the viewer before the docks and the
+    // workspace it reports to.
+    delete picking_;
+    picking_ = nullptr;
     delete viewerWindow_;
     viewerWindow_ = nullptr;
 }

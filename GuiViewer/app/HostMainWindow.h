@@ -8,6 +8,7 @@
 #include "GuiViewer/src/host/AppWindowBase.h"
 
 class EngineProcess;
+class HostPicking;
 class QAction;
 class QDockWidget;
 class QMenu;
@@ -36,6 +37,8 @@ public:
     QAction* printAction() const { return print_; }
     QAction* saveImageAction() const { return saveImage_; }
     QAction* quitAction() const { return quit_; }
+    // The pick handler, the viewer's context menus and the parameter panel.
+    HostPicking* picking() const { return picking_; }
 
     // As the user would choose them: layout index 0..7, and the maximized
     // viewport (below 1: none).
@@ -62,4 +65,5 @@ private:
     QAction* saveImage_ = nullptr;
     QAction* quit_ = nullptr;
     bool readBackQueued_ = false;
+    HostPicking* picking_ = nullptr;  // owned
 };

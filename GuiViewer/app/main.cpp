@@ -17,6 +17,7 @@
 #include <string>
 
 #include "GuiViewer/app/HostMainWindow.h"
+#include "GuiViewer/app/HostPicking.h"
 #include "GuiViewer/src/host/EngineProcess.h"
 #include "tools/enginemesh/EngineMesh.h"
 #include "viewer/ViewerExports.h"
@@ -33,7 +34,10 @@ const char kUsage[] =
     "  --color MODE     colour values of the meshes: height (default), distance or none\n"
     "  --snapshot FILE  write a PNG of the main window once the models are shown, then end\n"
     "  --menu NAME      open the menu bar's menu NAME (File, Viewer) once the models are\n"
-    "                   shown; with --snapshot the picture shows it\n";
+    "                   shown; with --snapshot the picture shows it\n"
+    "  --click KIND@X,Y once the models are shown, a pick (KIND pick) or a right click\n"
+    "                   for the context menu (KIND menu) at X, Y (fractions of the\n"
+    "                   viewer's drawing area from its top left); may be repeated\n";
 
 bool IsSceneFile(const QString& path) {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -46,6 +50,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     int layout = 0, maximize = -1, width = 1100, height = 800;
     QString snapshot, menu;
+    QStringList clicks;
     std::string colour = "height";
     QStringList models;
     const QStringList args = app.arguments();
@@ -88,6 +93,14 @@ int main(int argc, char** argv) {
             snapshot = value();
         } else if (a == "--menu") {
             menu = value();
+        } else if (a == "--click") {
+            bool isMenu = false;
+            QPointF at;
+            clicks << value();
+            if (!HostPicking::parseClick(clicks.last(), isMenu, at)) {
+                std::fprintf(stderr, "guiviewer: --click wants pick@X,Y or menu@X,Y with X, Y in 0..1\n");
+                return 2;
+            }
         } else if (a.startsWith('-')) {
             std::fprintf(stderr, "guiviewer: unknown option %s\n%s", qPrintable(a), kUsage);
             return 2;
@@ -147,17 +160,32 @@ int main(int argc, char** argv) {
             QTimer::singleShot(0, host.get(), [&host, opened] { host->menuBar()->setActiveAction(opened->menuAction()); });
         }
 
+        // The scripted clicks, each once the viewer has drawn what came before.
+        int clicksDone = 0;
+        const bool clickedMenu = clicks.join(' ').contains("menu@");
+        if (!clicks.isEmpty()) {
+            auto* clicker = new QTimer(host.get());
+            QObject::connect(clicker, &QTimer::timeout, host.get(), [&, clicker, settled = 0]() mutable {
+                settled = engine.isActive() ? 0 : settled + 1;
+                if (settled < 10) return;
+                settled = 0;
+                host->picking()->click(clicks[clicksDone++]);
+                if (clicksDone == clicks.size()) clicker->stop();
+            });
+            clicker->start(100);
+        }
+
         if (!snapshot.isEmpty()) {
             // Once the engine process has sent everything and the viewer has
             // drawn it, grab the window as the screen shows it.
             auto* poll = new QTimer(host.get());
             QObject::connect(poll, &QTimer::timeout, host.get(), [&, poll, settled = 0]() mutable {
-                settled = engine.isActive() ? 0 : settled + 1;
+                settled = engine.isActive() || clicksDone < clicks.size() ? 0 : settled + 1;
                 if (settled < 10) return;
                 poll->stop();
                 // An open menu is a window of its own: take the screen's pixels.
                 const QRect g = host->frameGeometry();
-                QImage image = opened ? host->screen()->grabWindow(0, g.x(), g.y(), g.width(), g.height()).toImage()
+                QImage image = opened || clickedMenu ? host->screen()->grabWindow(0, g.x(), g.y(), g.width(), g.height()).toImage()
                                       : host->screen()->grabWindow(host->winId()).toImage();
                 if (image.isNull()) image = host->grab().toImage();
                 if (!image.save(snapshot, "PNG")) {
