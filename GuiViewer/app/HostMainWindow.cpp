@@ -33,9 +33,11 @@ HostMainWindow::HostMainWindow(EngineProcess* engine, QWidget* parent) : AppWind
     addDockWidget(Qt::LeftDockWidgetArea, parameterDock_);
     parameterDock_->hide();
 
-    // Docked in this window's workspace (no parent given).
+    // Docked in this window's workspace (no parent given).  The extended
+    // application names a selection's highlight objects without a domain,
+    // as the engine process sends them.
     viewerWindow_ = new ViewerWindow(engine_->viewerReadSocket(), engine_->viewerWriteSocket(), nullptr,
-                                     "Viewer Window", Qt::WindowFlags(), ViewerWindow::StandardApplication);
+                                     "Viewer Window", Qt::WindowFlags(), ViewerWindow::ExtendedApplication);
 
     fileMenu_ = menuBar()->addMenu("&File");
     print_ = fileMenu_->addAction("&Print...", this, &HostMainWindow::printView);

@@ -18,6 +18,7 @@
 
 #include "GuiViewer/app/HostMainWindow.h"
 #include "GuiViewer/app/HostPicking.h"
+#include "GuiViewer/app/SelectionCoordinator.h"
 #include "GuiViewer/src/host/EngineProcess.h"
 #include "tools/enginemesh/EngineMesh.h"
 #include "viewer/ViewerExports.h"
@@ -122,6 +123,7 @@ int main(int argc, char** argv) {
         }
         // Further parts of the program (pick handling, panels, highlighting)
         // attach to the main window's accessors here.
+        new SelectionCoordinator(host.get());
 
         host->resize(width, height);
         host->show();

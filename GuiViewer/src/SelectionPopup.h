@@ -8,7 +8,8 @@
 #include <QStringList>
 #include <set>
 
-class SelectionList;
+#include "GuiViewer/src/SelectionList.h"
+
 class QShowEvent;
 
 class SelectionPopup : public QFrame {

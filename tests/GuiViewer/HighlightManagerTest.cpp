@@ -2,10 +2,19 @@
 // dominant participant), and the tree link following a host tree view.
 #include <gtest/gtest.h>
 
+#include <QDockWidget>
+#include <QLineEdit>
 #include <QObject>
+#include <QTest>
 #include <memory>
 
 #include "GuiTestSupport.h"
+#include "GuiViewer/app/HostMainWindow.h"
+#include "GuiViewer/app/HostPicking.h"
+#include "GuiViewer/app/ParamPanel.h"
+#include "GuiViewer/app/SelectionCoordinator.h"
+#include "GuiViewer/src/SelectionPopup.h"
+#include "GuiViewer/src/host/QStringUtils.h"
 #include "GuiViewer/src/HighlightManager.h"
 #include "GuiViewer/src/HighlightWgt.h"
 #include "GuiViewer/src/TreeHighlightLink.h"
@@ -260,4 +269,103 @@ TEST_F(HighlightViewerTest, ShowsTheHighlightsOfTheShownSelection) {
     window.reset();
     other.select({"/DOMAIN:stator"});
     EXPECT_TRUE(m->shownSelection().count("/DOMAIN:stator"));
+}
+
+// guiviewer's participants: the object tree, the parameter panel (the
+// objects whose point it holds) and the popup of the objects under the
+// pointer, with clicks in the docks switching the shown selection.
+class GuiviewerSelectionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!testsupport::HaveDisplay()) GTEST_SKIP() << "no X display";
+        engine = std::make_unique<EngineProcess>();
+        host = std::make_unique<HostMainWindow>(engine.get());
+        coordinator = new SelectionCoordinator(host.get());
+        host->resize(900, 700);
+        host->show();
+        // Two meshes in the same place: a pick has both under the pointer.
+        for (const char* d : {"rotor", "stator"}) ASSERT_TRUE(engine->addMesh(d, guitest::Tetrahedron()));
+        auto camera = engine->requestCamera("");
+        ASSERT_TRUE(guitest::Await(camera) && camera.get().ok);
+        QCoreApplication::processEvents();  // the tree reads the objects
+        tree = host->treeView();
+        panel = host->picking()->paramPanel();
+        ASSERT_NE(panel, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(host.get()));
+    }
+    void TearDown() override {
+        host.reset();
+        engine.reset();
+    }
+    Set Highlighted() {
+        Set out;
+        for (const char* d : {"rotor", "stator"}) {
+            vkoGraphicObj* o = host->viewer()->FindGraphic(EngineProcess::highlightNameFor(d).toUtf8().constData());
+            if (o && o->visibility) out.insert(d);
+        }
+        return out;
+    }
+    QStringList TreeSelection() {
+        QStringList out;
+        for (const qor::PDLPath& p : tree->selection()) out << p.getFullPath();
+        out.sort();
+        return out;
+    }
+    void ClickRow(const QString& name, Qt::KeyboardModifiers mods = {}) {
+        SelectionList* list = coordinator->popup()->selectionList();
+        const auto rows = list->findItems(name, Qt::MatchExactly);
+        ASSERT_EQ(rows.size(), 1);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, mods, list->visualItemRect(rows[0]).center());
+    }
+
+    std::unique_ptr<EngineProcess> engine;
+    std::unique_ptr<HostMainWindow> host;
+    SelectionCoordinator* coordinator = nullptr;  // owned by host
+    TreeView* tree = nullptr;
+    ParamPanel* panel = nullptr;
+};
+
+TEST_F(GuiviewerSelectionTest, ClicksInTheDocksSwitchBetweenTreeAndPanel) {
+    tree->select({"/DOMAIN:rotor"});
+    EXPECT_EQ(Highlighted(), Set{"rotor"});
+    panel->setPoint({0, 0, 0});  // the panel now holds a point of the rotor
+    EXPECT_EQ(host->parameterDock()->windowTitle(), "Parameters: rotor");
+    tree->select({"/DOMAIN:stator"});
+    EXPECT_EQ(Highlighted(), Set{"stator"});
+
+    QTest::mouseClick(panel->pointField(), Qt::LeftButton);
+    EXPECT_EQ(HighlightManager::instance()->curContainer(), host->parameterDock());
+    EXPECT_EQ(Highlighted(), Set{"rotor"});
+    tree->select({});  // the tree's dock is not current: nothing changes
+    EXPECT_EQ(Highlighted(), Set{"rotor"});
+    QTest::mouseClick(tree->treeWidget()->viewport(), Qt::LeftButton, {}, QPoint(5, 300));
+    EXPECT_EQ(HighlightManager::instance()->curContainer(), host->treeDock());
+    EXPECT_EQ(Highlighted(), Set{});
+}
+
+TEST_F(GuiviewerSelectionTest, ThePopupListsWhatAPickFoundAndSelectsInTheTree) {
+    SelectionPopup* popup = coordinator->popup();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_FALSE(popup->isVisible());
+    ASSERT_TRUE(host->picking()->click("pick@0.5,0.5"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return popup->isVisible(); }, 5000));
+    SelectionList* list = popup->selectionList();
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    // The pick selected the nearest one, which the popup shows selected.
+    ASSERT_EQ(TreeSelection().size(), 1);
+    const QString nearest = QStringUtils::getNameFromPath(TreeSelection()[0]);
+    const QString other = nearest == "rotor" ? "stator" : "rotor";
+    EXPECT_EQ(popup->getValue(), nearest);
+
+    ClickRow(other, Qt::ControlModifier);  // adds
+    EXPECT_EQ(TreeSelection(), (QStringList{"/DOMAIN:rotor", "/DOMAIN:stator"}));
+    EXPECT_EQ(Highlighted(), (Set{"rotor", "stator"}));
+    ClickRow(nearest, Qt::ControlModifier);  // removes
+    EXPECT_EQ(TreeSelection(), QStringList{"/DOMAIN:" + other});
+    ClickRow(nearest);  // the whole choice
+    EXPECT_EQ(TreeSelection(), QStringList{"/DOMAIN:" + nearest});
+    EXPECT_EQ(Highlighted(), Set{nearest});
+
+    coordinator->showObjectsUnderPointer({});
+    EXPECT_FALSE(popup->isVisible());
 }
