@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDockWidget>
 #include <QEvent>
+#include <QHeaderView>
+#include <QScrollBar>
 
 #include <algorithm>
 
@@ -71,9 +73,10 @@ void SelectionCoordinator::showObjectsUnderPointer(const QStringList& paths) {
         for (const qor::PDLPath& p : tree->selection())
             if (paths.contains(p.getFullPath())) selected << p.getFullPath();
     popup_->setList(paths, selected);
-    // Wide enough for the longest name.
-    const QAbstractItemView* list = popup_->selectionList();
-    popup_->resize(std::max(100, list->sizeHintForColumn(0) + 2 * list->frameWidth() + 8), popup_->height());
+    // Wide enough for the longest name (the column sizes itself to it).
+    const SelectionList* list = popup_->selectionList();
+    const int scrollBar = list->topLevelItemCount() > 5 ? list->verticalScrollBar()->sizeHint().width() : 0;
+    popup_->resize(std::max(100, list->header()->length() + 2 * list->frameWidth() + scrollBar), popup_->height());
     popup_->show();
     popup_->raise();
 }
