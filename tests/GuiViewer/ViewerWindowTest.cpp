@@ -551,6 +551,9 @@ TEST_F(ViewerWindowTest, BoundingBoxSelectionOfPaths) {
 
 TEST_F(ViewerWindowTest, NameMatchingAndEnabling) {
     const QString surface = EngineProcess::viewerNameFor("tet"), box = EngineProcess::highlightNameFor("tet");
+    // Both engine objects of the domain's path, and those named with its domain.
+    std::vector<QString> inTet{surface};
+    if (box.startsWith("tet:")) inTet.push_back(box);
     struct Case {
         const char* path;
         const char* domain;
@@ -559,7 +562,7 @@ TEST_F(ViewerWindowTest, NameMatchingAndEnabling) {
         std::vector<QString> expected;
     };
     for (const Case& c : {Case{"/DOMAIN:tet", "__ALL DOMAINS__", -1, "", {surface, box}},
-                          Case{"/DOMAIN:tet", "tet", -1, "Cartesian", {surface}},  // the box is in no domain
+                          Case{"/DOMAIN:tet", "tet", -1, "Cartesian", inTet},
                           Case{"/DOMAIN:tet", "other", -1, "", {}}, Case{"/DOMAIN:tet", "tet", 0, "", {}},
                           Case{"/DOMAIN:tet", "tet", -1, "3D Turbo", {}}, Case{"/DOMAIN:te", "tet", -1, "", {}}}) {
         SCOPED_TRACE(std::string(c.path) + " " + c.domain + " " + std::to_string(c.instance) + " " + c.frame);
