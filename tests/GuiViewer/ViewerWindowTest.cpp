@@ -246,6 +246,17 @@ TEST_F(ViewerWindowTest, LayoutsMaximizingAndViewportActivation) {
     EXPECT_TRUE(viewer->viewportMaximized);
     EXPECT_EQ(viewer->ViewportNumber(nullptr), 3);
 
+    // A view chosen from a caption's drop-down: that viewport shows it
+    // (with nothing maximized, which would bring its viewport back).
+    window->setMaximizedViewport(-1);
+    ASSERT_TRUE(engine->sendCommand("> setViewportView cmd=copy, view=/VIEW:Side, viewport=1"));
+    window->setViewport(3);
+    emit window->getViewerWidget()->customViewSelected(2, "Side");
+    EXPECT_EQ(window->getCurrentViewport(), "2");
+    EXPECT_EQ(sent.last(), ">setViewportView cmd=set, view=/VIEW:Side, viewport=2");
+    EXPECT_EQ(engine->getParameter("/VIEWPORT MANAGER", "Viewport 2 View"), "Side");
+    EXPECT_EQ(window->getViewerWidget()->getSplitter()->caption(2)->text(), "Side");
+
     // The synchronise action shows with several Cartesian views only.
     EXPECT_TRUE(Action("Synchronise Active Views")->isVisible());
     window->setViewport(1);
@@ -311,6 +322,19 @@ TEST_F(ViewerWindowTest, LayoutAndViewKeys) {
     sent.clear();
     QTest::keyClick(window.get(), Qt::Key_C);
     EXPECT_EQ(sent, QStringList{">centerview 1"});
+}
+
+TEST_F(ViewerWindowTest, EngineKeysWithTheVariableSet) {
+    qputenv("QOR_VIEWER_KEYS", "1");
+    qtinput::click(Gl(), Centre(), Qt::RightButton);  // the engine takes keys once a viewport was pressed
+    const bool axis = viewer->ViewportAxisShown();
+    QTest::keyClick(window.get(), Qt::Key_A);
+    EXPECT_NE(viewer->ViewportAxisShown(), axis);
+    QTest::keyClick(window.get(), Qt::Key_1);
+    EXPECT_TRUE(sent.isEmpty());
+    qunsetenv("QOR_VIEWER_KEYS");
+    QTest::keyClick(window.get(), Qt::Key_A);
+    EXPECT_NE(viewer->ViewportAxisShown(), axis);
 }
 
 TEST_F(ViewerWindowTest, ArrowUndoAndOtherKeys) {
@@ -527,6 +551,9 @@ TEST_F(ViewerWindowTest, BoundingBoxSelectionOfPaths) {
 
 TEST_F(ViewerWindowTest, NameMatchingAndEnabling) {
     const QString surface = EngineProcess::viewerNameFor("tet"), box = EngineProcess::highlightNameFor("tet");
+    // Both engine objects of the domain's path, and those named with its domain.
+    std::vector<QString> inTet{surface};
+    if (box.startsWith("tet:")) inTet.push_back(box);
     struct Case {
         const char* path;
         const char* domain;
@@ -535,7 +562,7 @@ TEST_F(ViewerWindowTest, NameMatchingAndEnabling) {
         std::vector<QString> expected;
     };
     for (const Case& c : {Case{"/DOMAIN:tet", "__ALL DOMAINS__", -1, "", {surface, box}},
-                          Case{"/DOMAIN:tet", "tet", -1, "Cartesian", {surface, box}},
+                          Case{"/DOMAIN:tet", "tet", -1, "Cartesian", inTet},
                           Case{"/DOMAIN:tet", "other", -1, "", {}}, Case{"/DOMAIN:tet", "tet", 0, "", {}},
                           Case{"/DOMAIN:tet", "tet", -1, "3D Turbo", {}}, Case{"/DOMAIN:te", "tet", -1, "", {}}}) {
         SCOPED_TRACE(std::string(c.path) + " " + c.domain + " " + std::to_string(c.instance) + " " + c.frame);
@@ -610,6 +637,7 @@ TEST_F(ViewerWindowTest, Screenshots) {
     window->selectObject({"tet", "DOMAIN"});
     snap("window_highlight.png");
     QTest::keyClick(window.get(), Qt::Key_4);
+    ASSERT_TRUE(Sync());  // the viewer shows the four viewports before the drag into the fourth
     qtinput::drag(Gl(), QPoint(Gl()->width() / 4, Gl()->height() / 4), QPoint(Gl()->width() / 4 + 40, Gl()->height() / 4 + 30),
                   Qt::LeftButton);
     snap("window_four.png");
