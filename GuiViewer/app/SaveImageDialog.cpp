@@ -102,7 +102,10 @@ SaveImageDialog::SaveImageDialog(vkoViewer* viewer, QWidget* parent) : QDialog(p
     auto* browse = new QPushButton("&Browse...", this);
     fileRow->addWidget(file_, 1);
     fileRow->addWidget(browse);
-    form->addRow("&File:", fileRow);
+    // A row of several widgets gets its label's mnemonic through a buddy.
+    auto* fileLabel = new QLabel("&File:", this);
+    fileLabel->setBuddy(file_);
+    form->addRow(fileLabel, fileRow);
 
     type_ = new QComboBox(this);
     type_->setObjectName("type");
@@ -131,7 +134,9 @@ SaveImageDialog::SaveImageDialog(vkoViewer* viewer, QWidget* parent) : QDialog(p
     auto* windowSize = new QPushButton("&Window Size", this);
     sizeRow->addWidget(windowSize);
     sizeRow->addStretch();
-    form->addRow("&Size:", sizeRow);
+    auto* sizeLabel = new QLabel("&Size:", this);
+    sizeLabel->setBuddy(width_);
+    form->addRow(sizeLabel, sizeRow);
 
     antialias_ = new QCheckBox("&Antialiased", this);
     antialias_->setObjectName("antialias");

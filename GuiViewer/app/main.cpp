@@ -120,6 +120,9 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "guiviewer: %s\n", why);
             return 1;
         }
+        // Further parts of the program (pick handling, panels, highlighting)
+        // attach to the main window's accessors here.
+
         host->resize(width, height);
         host->show();
 

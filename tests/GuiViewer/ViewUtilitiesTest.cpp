@@ -15,7 +15,10 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <array>
+#include <cmath>
 #include <functional>
+#include <map>
 #include <unistd.h>
 
 #include "GuiTestSupport.h"
@@ -25,6 +28,8 @@
 #include "GuiViewer/src/ViewportCaption.h"
 #include "GuiViewer/src/ViewportSplitter.h"
 #include "GuiViewer/src/host/RemoteEngineInterface.h"
+#include "scene/Transform.h"
+#include "scene/vkoViewport.h"
 
 namespace {
 
@@ -266,7 +271,8 @@ protected:
         ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "setLayout", Q_ARG(int, index)));
         ASSERT_TRUE(Sync());
     }
-    // The viewer's own account (DUMP_STATE) of the objects viewport n shows.
+    // The viewer's own account (its DUMP_STATE file) of the objects viewport n
+    // shows.
     QStringList ObjectsOf(int n) {
         const QString path = QString::fromStdString(testsupport::ScratchDir("view_utilities")) + "/state.txt";
         QFile::remove(path);
@@ -275,18 +281,21 @@ protected:
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly)) return {"(no dump)"};
         const QStringList lines = QString::fromUtf8(f.readAll()).split('\n');
+        // "++ VIEWPORT", "\tviewportname = ViewportN", ... "++ OBJECTS", a
+        // name a line, "-- OBJECTS", ... "-- VIEWPORT".
         QStringList objects;
         bool inViewport = false, inObjects = false;
         for (const QString& line : lines) {
-            if (line.trimmed().startsWith("viewportname:")) {
-                inViewport = line.trimmed() == QString("viewportname: Viewport%1").arg(n);
-                inObjects = false;
-            } else if (inViewport && line.trimmed() == "Objects:") {
+            if (line == "-- VIEWPORT") {
+                inViewport = false;
+            } else if (line.trimmed().startsWith("viewportname =")) {
+                inViewport = line.trimmed() == QString("viewportname = Viewport%1").arg(n);
+            } else if (inViewport && line == "++ OBJECTS") {
                 inObjects = true;
-            } else if (inObjects && line.startsWith("        ")) {
-                objects << line.trimmed();
-            } else {
+            } else if (line == "-- OBJECTS") {
                 inObjects = false;
+            } else if (inViewport && inObjects) {
+                objects << line;
             }
         }
         return objects;
@@ -426,6 +435,149 @@ TEST_F(ViewUtilitiesEngineTest, TheHelpActionShowsOneDialog) {
     help->trigger();
     EXPECT_EQ(window->findChildren<ViewerHelpDialog*>().size(), 1);
     EXPECT_TRUE(dialog->isVisible());
+}
+
+// Each row of the key help says what its keys do in the viewer window: do
+// they?
+TEST_F(ViewUtilitiesEngineTest, EveryHelpRowDoesWhatItSays) {
+    vkoViewport* vp = viewer->FindViewportByNumber(1);
+    ASSERT_TRUE(vp && vp->view);
+    using Q = std::array<float, 4>;
+    auto rotation = [&] {
+        const float* q = viewer->FindViewportByNumber(viewer->ViewportNumber(nullptr))->view->rotation.value();
+        return Q{q[0], q[1], q[2], q[3]};
+    };
+    auto same = [](const Q& a, const Q& b) {
+        for (int i = 0; i < 4; ++i)
+            if (std::abs(a[i] - b[i]) > 1e-4f) return false;
+        return true;
+    };
+    auto press = [&](int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(window.get(), Qt::Key(key), mods);
+        EXPECT_TRUE(Sync());
+    };
+    QAction* rotate = window->findChild<QAction*>("Rotate");
+    QAction* select = window->findChild<QAction*>("New Selection");
+    ASSERT_TRUE(rotate && select);
+
+    const std::map<QString, std::function<bool()>> checks = {
+        {"space",
+         [&] {
+             press(Qt::Key_Space);
+             const bool viewing = rotate->isChecked();
+             press(Qt::Key_Space);
+             return viewing && select->isChecked() && !rotate->isChecked();
+         }},
+        {"arrow keys",
+         [&] {
+             const Q q0 = rotation();
+             press(Qt::Key_Down);
+             const Q q1 = rotation();
+             press(Qt::Key_Left);
+             return !same(q0, q1) && !same(q1, rotation());
+         }},
+        {"Ctrl-up/down",
+         [&] {
+             const Q q0 = rotation();
+             press(Qt::Key_Up, Qt::ControlModifier);
+             const Q aboutZ = rotation();
+             press(Qt::Key_U);
+             press(Qt::Key_Up);
+             return !same(q0, aboutZ) && !same(aboutZ, rotation());
+         }},
+        {"Shift-arrows",
+         [&] {
+             const float a = vp->lightAngleXToZ, b = vp->lightAngleZToY;
+             press(Qt::Key_Left, Qt::ShiftModifier);
+             const bool first = vp->lightAngleXToZ != a;
+             press(Qt::Key_Up, Qt::ShiftModifier);
+             return first && vp->lightAngleZToY != b;
+         }},
+        {"1, 2, 3, 4",
+         [&] {
+             bool all = true;
+             for (int n = 4; n >= 1; --n) {
+                 press(Qt::Key_0 + n);
+                 all = all && ViewUtilities::getNumViewportsShown() == n;
+             }
+             return all;
+         }},
+        {"c",
+         [&] {
+             const float fitted = vp->view->scale;
+             vp->view->scale = fitted * 5;
+             press(Qt::Key_C);
+             return std::abs(vp->view->scale - fitted * 5) > 1e-3f * fitted;
+         }},
+        {"n",
+         [&] {
+             const QString before = engine->getParameter("/VIEW:View 1", "Projection");
+             press(Qt::Key_N);
+             const QString after = engine->getParameter("/VIEW:View 1", "Projection");
+             press(Qt::Key_N);
+             return before != after && engine->getParameter("/VIEW:View 1", "Projection") == before;
+         }},
+        {"r",
+         [&] {
+             press(Qt::Key_X);
+             const Q x = rotation();
+             press(Qt::Key_R);
+             const Q reset = rotation();
+             press(Qt::Key_Z);
+             press(Qt::Key_R);
+             return !same(x, reset) && same(reset, rotation());
+         }},
+        {"s",
+         [&] {
+             const int m = viewer->outlineMode;
+             press(Qt::Key_S);
+             const bool changed = viewer->outlineMode != m;
+             press(Qt::Key_S);
+             press(Qt::Key_S);
+             return changed && viewer->outlineMode == m;
+         }},
+        {"u",
+         [&] {
+             const Q q0 = rotation();
+             press(Qt::Key_Right);
+             press(Qt::Key_U);
+             return same(q0, rotation());
+         }},
+        {"U",
+         [&] {
+             press(Qt::Key_Right);
+             const Q q1 = rotation();
+             press(Qt::Key_U);
+             press(Qt::Key_U, Qt::ShiftModifier);
+             return same(q1, rotation());
+         }},
+        {"x, y, z",
+         [&] {
+             press(Qt::Key_X);
+             const Q x = rotation();
+             press(Qt::Key_Y);
+             const Q y = rotation();
+             press(Qt::Key_Z);
+             return !same(x, y) && !same(y, rotation()) && !same(x, rotation());
+         }},
+        {"X, Y, Z",
+         [&] {
+             bool all = true;
+             for (int key : {Qt::Key_X, Qt::Key_Y, Qt::Key_Z}) {
+                 press(key);
+                 const Q plus = rotation();
+                 press(key, Qt::ShiftModifier);
+                 all = all && !same(plus, rotation());
+             }
+             return all;
+         }},
+    };
+    for (const auto& [key, meaning] : ViewerHelpDialog::keyRows()) {
+        SCOPED_TRACE(key.toStdString() + ": " + meaning.toStdString());
+        auto check = checks.find(key);
+        ASSERT_NE(check, checks.end());
+        EXPECT_TRUE(check->second());
+    }
 }
 
 }  // namespace
