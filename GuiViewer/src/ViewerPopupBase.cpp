@@ -174,7 +174,8 @@ void ViewerPopupBase::addPopupItem(const char* text, const char* slot, const cha
     if (m_popupItems.find(key) == m_popupItems.end()) {
         m_popupItems[key] = action->data().toInt();
         if (disableSignal) {
-            connect(this, disableSignal, this, SLOT(disablePopupItem(const QString&, bool)));
+            // Once per signal: the menus are built again at every right click.
+            connect(this, disableSignal, this, SLOT(disablePopupItem(const QString&, bool)), Qt::UniqueConnection);
             signalledItems.emplace(itemText, menuPath);
         }
         if (checkable) action->setCheckable(true);

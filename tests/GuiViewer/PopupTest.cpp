@@ -289,6 +289,39 @@ TEST_F(PopupTest, GuiviewerMenuHidesAndShowsObjects) {
     EXPECT_TRUE(shown(fin));
 }
 
+// A derived popup with a slot that takes an item parameter and a signal
+// that disables items.
+class SignalPopup : public ViewerPopupBase {
+    Q_OBJECT
+public:
+    using ViewerPopupBase::addPopupItem;
+    using ViewerPopupBase::ViewerPopupBase;
+    std::vector<int> chosen;
+    void disableAll(const QString& text, bool off) { emit disableItems(text, off); }
+public slots:
+    void choose(int n) { chosen.push_back(n); }
+signals:
+    void disableItems(const QString& text, bool off);
+};
+
+TEST(PopupItems, ParametersAndDisableSignalsReachTheItems) {
+    SignalPopup popup(nullptr);
+    for (int n : {3, 7})
+        popup.addPopupItem(n == 3 ? "Three" : "Seven", SLOT(choose(int)), SIGNAL(disableItems(const QString&, bool)),
+                           {"Pick", "Number"}, "", false, n);
+    popup.addPopupItem("Three", nullptr, SIGNAL(disableItems(const QString&, bool)), {"Other"}, "", false, -1);
+    popup.actionForKey("Pick:Number:Seven")->trigger();
+    popup.actionForKey("Pick:Number:Three")->trigger();
+    EXPECT_EQ(popup.chosen, (std::vector<int>{7, 3}));
+
+    popup.disableAll("Three", true);
+    EXPECT_FALSE(popup.actionForKey("Pick:Number:Three")->isEnabled());
+    EXPECT_FALSE(popup.actionForKey("Other:Three")->isEnabled()) << "every item of that text with the signal";
+    EXPECT_TRUE(popup.actionForKey("Pick:Number:Seven")->isEnabled());
+    popup.disableAll("Three", false);
+    EXPECT_TRUE(popup.actionForKey("Other:Three")->isEnabled());
+}
+
 TEST(PopupRegistration, SecondPopupIsReportedAndTakesOver) {
     testing::internal::CaptureStderr();
     TestPopup first(nullptr);
@@ -298,3 +331,5 @@ TEST(PopupRegistration, SecondPopupIsReportedAndTakesOver) {
 }
 
 }  // namespace
+
+#include "PopupTest.moc"
