@@ -5,10 +5,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <condition_variable>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -92,129 +88,6 @@ void sampleTexture(const WinTexture& tex, float s, float t, float out[4]) {
 
 }  // namespace
 
-// ---- the second thread -----------------------------------------------------------
-//
-// Triangles are collected in batches; a full batch is handed to the thread,
-// which draws batches one after the other, in order, while the next one is
-// being filled.  Three buffers of fixed capacity go round (filling, handed
-// over, being drawn), so nothing is allocated while drawing.  A frame that
-// never fills a batch is drawn on the calling thread and starts no thread.
-
-class GraphicsAEARaster::Pipeline {
-public:
-    struct Job {
-        WinVertex v[3];
-        int region[4];
-        bool depthTest;
-    };
-    static constexpr std::size_t kBatch = 2048;
-
-    explicit Pipeline(GraphicsAEARaster& r) : r_(r) {
-        filling_.reserve(kBatch);
-        pending_.reserve(kBatch);
-        working_.reserve(kBatch);
-    }
-    ~Pipeline() {
-        if (!thread_.joinable()) return;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stop_ = true;
-        }
-        wake_.notify_all();
-        thread_.join();
-    }
-
-    void add(const WinVertex& a, const WinVertex& b, const WinVertex& c, const int* region, bool depthTest) {
-        if (filling_.size() >= kBatch) handOff();
-        Job& j = filling_.emplace_back();  // within the reserved capacity
-        j.v[0] = a;
-        j.v[1] = b;
-        j.v[2] = c;
-        std::copy(region, region + 4, j.region);
-        j.depthTest = depthTest;
-    }
-
-    // Everything queued is in the store when this returns.
-    void sync() {
-        if (filling_.empty() && !outstanding_) return;
-        if (!thread_.joinable()) {
-            draw(filling_);
-            filling_.clear();
-            return;
-        }
-        if (!filling_.empty()) handOff();
-        std::unique_lock<std::mutex> lock(mutex_);
-        done_.wait(lock, [this] { return pending_.empty() && !busy_; });
-        outstanding_ = false;
-    }
-
-    bool started() const { return thread_.joinable(); }
-
-private:
-    void draw(const std::vector<Job>& jobs) {
-        for (const Job& j : jobs) r_.rasterTriangle(j.v[0], j.v[1], j.v[2], j.region, j.depthTest);
-    }
-
-    void handOff() {
-        if (!thread_.joinable()) {
-            try {
-                thread_ = std::thread([this] { run(); });
-            } catch (const std::system_error&) {
-                // No thread to be had: this batch is drawn here, as all
-                // later ones will be.
-                draw(filling_);
-                filling_.clear();
-                return;
-            }
-        }
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            done_.wait(lock, [this] { return pending_.empty(); });
-            pending_.swap(filling_);
-        }
-        outstanding_ = true;
-        wake_.notify_one();
-    }
-
-    void run() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        for (;;) {
-            wake_.wait(lock, [this] { return stop_ || !pending_.empty(); });
-            if (stop_) return;
-            working_.swap(pending_);
-            busy_ = true;
-            lock.unlock();
-            done_.notify_all();  // room for the next batch
-            draw(working_);
-            working_.clear();
-            lock.lock();
-            busy_ = false;
-            done_.notify_all();
-        }
-    }
-
-    GraphicsAEARaster& r_;
-    std::vector<Job> filling_;  // the calling thread's only
-    bool outstanding_ = false;  // the calling thread's only: a batch was handed over since the last sync
-    std::mutex mutex_;
-    std::condition_variable wake_, done_;
-    std::vector<Job> pending_;  // handed over, under the mutex
-    std::vector<Job> working_;  // being drawn by the thread
-    bool busy_ = false, stop_ = false;
-    std::thread thread_;
-};
-
-void GraphicsAEARaster::sync() const {
-    if (pipeline_) pipeline_->sync();
-}
-
-bool GraphicsAEARaster::rasterThreadStarted() const { return pipeline_ && pipeline_->started(); }
-
-std::size_t GraphicsAEARaster::fragmentsInUse() const {
-    sync();
-    return fragmentsUsed_;
-}
-
 // ---- store ------------------------------------------------------------------------
 
 unsigned long long GraphicsAEARaster::AvailableMemory() {
@@ -271,15 +144,6 @@ GraphicsAEARaster::GraphicsAEARaster(Graphics* from, int width, int height, floa
     if (fragmentMode) {
         records_.reset(new (std::nothrow) Fragment[n]);
         if (!records_) return;
-        // Without a second core (or the memory for the queue) everything is
-        // drawn here.
-        if (std::thread::hardware_concurrency() >= 2) {
-            try {
-                pipeline_ = std::make_unique<Pipeline>(*this);
-            } catch (const std::bad_alloc&) {
-                pipeline_.reset();
-            }
-        }
         // Translucent fragments may take what is left, at most half of it.
         const unsigned long long left = AvailableMemory();
         fragmentLimit = static_cast<size_t>(std::min<unsigned long long>(UINT32_MAX - 1u, left / 2 / kRecordBytes));
@@ -294,10 +158,7 @@ GraphicsAEARaster::GraphicsAEARaster(Graphics* from, int width, int height, floa
     std::swap(box, scissor_);
 }
 
-GraphicsAEARaster::~GraphicsAEARaster() {
-    // The thread stops before the store goes; what it had not drawn is dropped.
-    pipeline_.reset();
-}
+GraphicsAEARaster::~GraphicsAEARaster() = default;
 
 std::uint32_t GraphicsAEARaster::allocateFragment() {
     if (fragmentLimit && fragmentsUsed_ >= fragmentLimit) return 0;
@@ -337,7 +198,6 @@ void GraphicsAEARaster::freeChain(std::uint32_t first) {
 
 const GraphicsAEARaster::Fragment* GraphicsAEARaster::record(int x, int y) const {
     if (!records_ || x < 0 || y < 0 || x >= imageWidth || y >= imageHeight) return nullptr;
-    sync();
     return &records_[size_t(y) * size_t(imageWidth) + size_t(x)];
 }
 
@@ -352,7 +212,6 @@ int GraphicsAEARaster::fragmentCount(int x, int y) const {
 
 void GraphicsAEARaster::clearBuffers(unsigned) {
     if (!usable) return;
-    sync();
     const int x0 = std::max(0, scissor_[0]), y0 = std::max(0, scissor_[1]);
     const int x1 = std::min(imageWidth, scissor_[0] + scissor_[2]), y1 = std::min(imageHeight, scissor_[1] + scissor_[3]);
     unsigned char c[3];
@@ -426,15 +285,11 @@ void GraphicsAEARaster::insertFragment(Fragment& pixel, const unsigned char rgba
 void GraphicsAEARaster::writePixel(int x, int y, float r, float g, float b, float a, float depth) {
     const int* R = pixelRegion_;
     if (x < R[0] || y < R[1] || x >= R[0] + R[2] || y >= R[1] + R[3] || !usable) return;
-    sync();
-    storePixel(size_t(y) * size_t(imageWidth) + size_t(x), r, g, b, a, depth, depthTest_);
-}
-
-void GraphicsAEARaster::storePixel(size_t at, float r, float g, float b, float a, float depth, bool depthTest) {
+    const size_t at = size_t(y) * size_t(imageWidth) + size_t(x);
     if (records_) {
         const unsigned char rgba[4] = {toByte(r), toByte(g), toByte(b), toByte(a)};
         Fragment& p = records_[at];
-        if (rgba[3] == 255 && depthTest && !p.next) {
+        if (rgba[3] == 255 && depthTest_ && !p.next) {
             // The common case: an opaque surface over a pixel without
             // translucent fragments.
             if (depth > p.depth) return;
@@ -442,7 +297,7 @@ void GraphicsAEARaster::storePixel(size_t at, float r, float g, float b, float a
             std::memcpy(p.rgba, rgba, 4);
             return;
         }
-        insertFragment(p, rgba, depth, depthTest);
+        insertFragment(p, rgba, depth, depthTest_);
         return;
     }
     unsigned char* p = &rgb_[3 * at];
@@ -497,7 +352,7 @@ void GraphicsAEARaster::drawPixels(int width, int height, unsigned format, unsig
 // ---- scan conversion --------------------------------------------------------------------------
 
 void GraphicsAEARaster::spanRow(int row, const float* left, const float* right, int count, float alpha,
-                                const WinTexture* tex, const int* region, bool depthTest) {
+                                const WinTexture* tex) {
     const float* l = left;
     const float* r = right;
     int xl = roundToInt(l[QX]), xr = roundToInt(r[QX]);
@@ -512,32 +367,30 @@ void GraphicsAEARaster::spanRow(int row, const float* left, const float* right, 
         step[k] = (r[k] - l[k]) * inv;
         v[k] = l[k];
     }
-    const int x0 = std::max(xl, region[0]);
-    const int x1 = std::min(xr, region[0] + region[2]);
+    const int x0 = std::max(xl, pixelRegion_[0]);
+    const int x1 = std::min(xr, pixelRegion_[0] + pixelRegion_[2]);
     if (x0 >= x1) return;
     if (x0 > xl)
         for (int k = 1; k < count; ++k) v[k] += step[k] * float(x0 - xl);
-    // Pixels as writePixel writes them, without its region test (the callers
-    // keep rows and columns inside the region).
-    const size_t line = size_t(row) * size_t(imageWidth);
     if (!tex && records_) {
-        // Untextured spans into the fragment store, with the alpha byte made
-        // once.
+        // Untextured spans into the fragment store: what writePixel does,
+        // without its region test (the callers keep rows and columns inside
+        // the region) and with the alpha byte made once.
         const unsigned char a = toByte(alpha);
-        const bool plain = a == 255 && depthTest;
-        Fragment* pixels = &records_[line];
+        const bool plain = a == 255 && depthTest_;
+        Fragment* line = &records_[size_t(row) * size_t(imageWidth)];
         float z = v[QZ], cr = v[QR], cg = v[QG], cb = v[QB];
         const float dz = step[QZ], dr = step[QR], dg = step[QG], db = step[QB];
         for (int x = x0; x < x1; ++x, z += dz, cr += dr, cg += dg, cb += db) {
             const unsigned char rgba[4] = {toByte(cr), toByte(cg), toByte(cb), a};
-            Fragment& p = pixels[x];
+            Fragment& p = line[x];
             if (plain && !p.next) {
                 if (z > p.depth) continue;
                 p.depth = z;
                 std::memcpy(p.rgba, rgba, 4);
                 continue;
             }
-            insertFragment(p, rgba, z, depthTest);
+            insertFragment(p, rgba, z, depthTest_);
         }
         return;
     }
@@ -552,23 +405,13 @@ void GraphicsAEARaster::spanRow(int row, const float* left, const float* right, 
                 for (int k = 0; k < 3; ++k) c[k] *= texel[k];
             }
         }
-        storePixel(line + size_t(x), c[0], c[1], c[2], alpha, v[QZ], depthTest);
+        writePixel(x, row, c[0], c[1], c[2], alpha, v[QZ]);
         for (int k = 1; k < count; ++k) v[k] += step[k];
     }
 }
 
 void GraphicsAEARaster::drawShadedTriangle(const WinVertex& a, const WinVertex& b, const WinVertex& c) {
     if (!usable) return;
-    if (pipeline_ && rasterThread) {
-        pipeline_->add(a, b, c, pixelRegion_, depthTest_);
-        return;
-    }
-    sync();
-    rasterTriangle(a, b, c, pixelRegion_, depthTest_);
-}
-
-void GraphicsAEARaster::rasterTriangle(const WinVertex& a, const WinVertex& b, const WinVertex& c, const int* region,
-                                       bool depthTest) {
     const WinTexture* tex = a.texture && a.texture->hasTexels() ? a.texture : nullptr;
     const WinVertex* v[3] = {&a, &b, &c};
     std::sort(v, v + 3, [](const WinVertex* p, const WinVertex* q) {
@@ -603,8 +446,8 @@ void GraphicsAEARaster::rasterTriangle(const WinVertex& a, const WinVertex& b, c
         sMB[k] = hMB != 0.0f ? (qb[k] - qm[k]) / hMB : 0.0f;
         sTB[k] = hTB != 0.0f ? (qb[k] - qt[k]) / hTB : 0.0f;
     }
-    const int r0 = std::max(firstRow, region[1]);
-    const int r1 = std::min(endRow, region[1] + region[3]);
+    const int r0 = std::max(firstRow, pixelRegion_[1]);
+    const int r1 = std::min(endRow, pixelRegion_[1] + pixelRegion_[3]);
     const float alpha = T.colour[3];
     float e1[QCount], e2[QCount];
     for (int row = r0; row < r1; ++row) {
@@ -618,7 +461,7 @@ void GraphicsAEARaster::rasterTriangle(const WinVertex& a, const WinVertex& b, c
             const float d = centre - M.y;
             for (int k = 0; k < count; ++k) e1[k] = qm[k] + d * sMB[k];
         }
-        spanRow(row, e1, e2, count, alpha, tex, region, depthTest);
+        spanRow(row, e1, e2, count, alpha, tex);
     }
 }
 
@@ -636,8 +479,6 @@ void GraphicsAEARaster::drawWidePoint(float size, const WinVertex& v) {
 }
 
 void GraphicsAEARaster::drawWideLine(float width, const WinVertex& a, const WinVertex& b) {
-    if (!usable) return;
-    sync();
     const int n = static_cast<int>(width * float(lineWidthMultiplier) + 0.5f);
     if (n > 1) {
         drawWidePoint(width, a);
@@ -654,8 +495,8 @@ void GraphicsAEARaster::drawWideLine(float width, const WinVertex& a, const WinV
             };
             const WinVertex am = moved(a, -ox, -oy), ap = moved(a, ox, oy), bm = moved(b, -ox, -oy),
                             bp = moved(b, ox, oy);
-            rasterTriangle(am, ap, bp, pixelRegion_, depthTest_);
-            rasterTriangle(am, bm, bp, pixelRegion_, depthTest_);
+            drawShadedTriangle(am, ap, bp);
+            drawShadedTriangle(am, bm, bp);
         }
         drawWidePoint(width, b);
         return;
@@ -707,7 +548,6 @@ void GraphicsAEARaster::drawWideLine(float width, const WinVertex& a, const WinV
 std::vector<unsigned char> GraphicsAEARaster::readPixels() const {
     std::vector<unsigned char> out;
     if (!usable) return out;
-    sync();
     const size_t n = size_t(imageWidth) * size_t(imageHeight);
     try {
         out.resize(3 * n);

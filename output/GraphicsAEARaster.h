@@ -16,13 +16,6 @@
 // The store is refused, with a message naming the size, when it cannot be
 // held in the memory available; nothing is allocated then and the renderer
 // reports itself unusable.
-//
-// In fragment mode the shaded triangles of a large frame are scan converted
-// on a second thread while the engine prepares the next ones: they are
-// queued in batches and drawn in the order they came, and every other
-// operation on the store (pixels, lines, points, images, clearing, reading,
-// inspection) first waits until the queue is drawn, so the store sees the
-// same sequence of writes as when everything is drawn on one thread.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -46,8 +39,6 @@ public:
     GraphicsAEARaster(Graphics* from, int width, int height, float toleranceFactor, int lineWidthMultiplier,
                       bool reverse, int colourMode);
     ~GraphicsAEARaster() override;
-    GraphicsAEARaster(const GraphicsAEARaster&) = delete;
-    GraphicsAEARaster& operator=(const GraphicsAEARaster&) = delete;
 
     // Bytes the store of a W x H image needs (records, or RGB in
     // depth-ordering mode); 0 for a size that cannot be addressed.
@@ -80,15 +71,9 @@ public:
     // ---- inspection (tests, diagnostics)
     const Fragment* record(int x, int y) const;
     int fragmentCount(int x, int y) const;  // translucent fragments of a pixel
-    std::size_t fragmentsInUse() const;
+    std::size_t fragmentsInUse() const { return fragmentsUsed_; }
     // Fragment allocations beyond this many fail (the fragment is lost).
-    // Set it before drawing.
     std::size_t fragmentLimit = 0;
-    // Whether large frames may use the second thread (off: everything is
-    // drawn on the calling thread; the picture is the same either way).
-    bool rasterThread = true;
-    // Whether the second thread has been started (tests, diagnostics).
-    bool rasterThreadStarted() const;
 
 private:
     static constexpr int kChunkBits = 16;
@@ -99,14 +84,7 @@ private:
         return chunks_[index >> kChunkBits][index & ((1u << kChunkBits) - 1)];
     }
     void insertFragment(Fragment& pixel, const unsigned char rgba[4], float depth, bool hasDepth);
-    // One pixel of the store at index `at` (no region test).
-    void storePixel(std::size_t at, float r, float g, float b, float a, float depth, bool depthTest);
-    // Scan conversion of one triangle inside `region` (x, y, width, height).
-    void rasterTriangle(const WinVertex& a, const WinVertex& b, const WinVertex& c, const int* region, bool depthTest);
-    void spanRow(int row, const float* left, const float* right, int count, float alpha, const WinTexture* texture,
-                 const int* region, bool depthTest);
-    // Draws what is queued for the second thread and waits until it is drawn.
-    void sync() const;
+    void spanRow(int row, const float* left, const float* right, int count, float alpha, const WinTexture* texture);
 
     std::unique_ptr<Fragment[]> records_;     // fragment mode
     std::unique_ptr<unsigned char[]> rgb_;    // depth-ordering mode
@@ -114,8 +92,4 @@ private:
     std::uint32_t freeList_ = 0;
     std::uint32_t nextFresh_ = 0;  // next never-used index
     std::size_t fragmentsUsed_ = 0;
-    // The queue of the second thread (fragment mode only); last, so that it
-    // is gone before the store.
-    class Pipeline;
-    std::unique_ptr<Pipeline> pipeline_;
 };

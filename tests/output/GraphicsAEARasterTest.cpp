@@ -10,7 +10,6 @@
 #include <numeric>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "output/GraphicsAEARaster.h"
@@ -157,84 +156,6 @@ TEST(RasterStore, AStoreThatCannotBeHeldIsRefusedNamingItsSize) {
     // A size that fits is taken.
     EXPECT_TRUE(GraphicsAEARaster::StoreFits(640, 480, false, nullptr));
     EXPECT_EQ(GraphicsAEARaster::StoreBytes(640, 480, false), 640u * 480u * GraphicsAEARaster::kRecordBytes);
-}
-
-// ---- the second thread ----------------------------------------------------------------
-
-// A busy frame on a small image: many overlapping triangles with depths on a
-// coarse grid (so equal depths meet), some translucent, the depth test and
-// the scissor box switched between them, lines and points in between.
-void busyFrame(GraphicsAEARaster& r, int triangles) {
-    std::mt19937 random(11);
-    std::uniform_real_distribution<float> x(-4.0f, 68.0f), y(-4.0f, 52.0f), unit(0.0f, 1.0f);
-    std::uniform_int_distribution<int> level(-3, 3);
-    for (int i = 0; i < triangles; ++i) {
-        if (i % 997 == 0) (i / 997) % 2 ? r.eDisable(aegl::DEPTH_TEST) : r.eEnable(aegl::DEPTH_TEST);
-        if (i % 1500 == 0) {
-            r.eEnable(aegl::SCISSOR_TEST);
-            r.eScissor(i % 7, i % 5, 40 + i % 20, 30 + i % 15);
-        }
-        (i % 3 == 0) ? r.eEnable(aegl::BLEND) : r.eDisable(aegl::BLEND);
-        const float z = 0.25f * float(level(random));
-        r.eBegin(aegl::POLYGON);
-        for (int k = 0; k < 3; ++k) {
-            r.eColour(unit(random), unit(random), unit(random), 0.5f);
-            r.eVertex(x(random), y(random), z);
-        }
-        r.eEnd();
-        if (i % 400 == 0) {
-            r.eColour(1, 1, 1);
-            r.eLineWidth(i % 800 ? 1.0f : 3.0f);
-            r.eBegin(aegl::LINES);
-            r.eVertex(x(random), y(random), z);
-            r.eVertex(x(random), y(random), z);
-            r.eEnd();
-            r.eBegin(aegl::POINTS);
-            r.eVertex(x(random), y(random), z);
-            r.eEnd();
-        }
-    }
-}
-
-TEST(RasterThread, ABusyFrameIsTheSameWithAndWithoutTheSecondThread) {
-    auto one = makeRaster(64, 48), two = makeRaster(64, 48);
-    one->rasterThread = false;
-    busyFrame(*one, 12000);
-    busyFrame(*two, 12000);
-    EXPECT_FALSE(one->rasterThreadStarted());
-    // Where the machine has only one core everything is drawn on this thread.
-    if (std::thread::hardware_concurrency() >= 2) EXPECT_TRUE(two->rasterThreadStarted());
-    EXPECT_EQ(two->fragmentsInUse(), one->fragmentsInUse());
-    EXPECT_GT(one->fragmentsInUse(), 0u);
-    bool sameChains = true;
-    for (int y = 0; y < 48 && sameChains; ++y)
-        for (int x = 0; x < 64 && sameChains; ++x) {
-            const GraphicsAEARaster::Fragment *a = one->record(x, y), *b = two->record(x, y);
-            sameChains = a->depth == b->depth && std::equal(a->rgba, a->rgba + 4, b->rgba) &&
-                         one->fragmentCount(x, y) == two->fragmentCount(x, y);
-        }
-    EXPECT_TRUE(sameChains);
-    EXPECT_EQ(two->readPixels(), one->readPixels());
-    // Drawing goes on after a read, and a clear waits for what is queued.
-    busyFrame(*one, 5000);
-    busyFrame(*two, 5000);
-    EXPECT_EQ(two->readPixels(), one->readPixels());
-    one->eScissor(0, 0, 64, 48);
-    one->clearBuffers(aegl::COLOR_BUFFER_BIT);
-    busyFrame(*two, 3000);
-    two->eScissor(0, 0, 64, 48);
-    two->clearBuffers(aegl::COLOR_BUFFER_BIT);
-    EXPECT_EQ(two->readPixels(), one->readPixels());
-    EXPECT_EQ(two->fragmentsInUse(), 0u);
-}
-
-TEST(RasterThread, ASmallFrameStartsNoThreadAndARendererMayGoWithTrianglesQueued) {
-    auto small = makeRaster(64, 48);
-    busyFrame(*small, 100);
-    small->readPixels();
-    EXPECT_FALSE(small->rasterThreadStarted());
-    auto busy = makeRaster(64, 48);
-    busyFrame(*busy, 9000);  // destroyed without being read
 }
 
 // ---- lines, points, images -------------------------------------------------------------
