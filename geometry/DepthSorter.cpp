@@ -242,11 +242,13 @@ void DepthSorter::prepareShape(Shape& s, const int region[4]) {
     }
 }
 
-bool DepthSorter::flatTriangle(const Shape& s) const {
-    if (vectorOutput) return s.v[0].y == s.v[1].y && s.v[1].y == s.v[2].y;
-    const double r0 = std::floor(s.v[0].y + 0.5), r1 = std::floor(s.v[1].y + 0.5), r2 = std::floor(s.v[2].y + 0.5);
+bool DepthSorter::rowsEqual(float y0, float y1, float y2) const {
+    if (vectorOutput) return y0 == y1 && y1 == y2;
+    const double r0 = std::floor(y0 + 0.5), r1 = std::floor(y1 + 0.5), r2 = std::floor(y2 + 0.5);
     return r0 == r1 && r1 == r2;
 }
+
+bool DepthSorter::flatTriangle(const Shape& s) const { return rowsEqual(s.v[0].y, s.v[1].y, s.v[2].y); }
 
 void DepthSorter::drawInOrder(const std::vector<const Shape*>& shapes) {
     for (const Shape* s : shapes) {
@@ -278,6 +280,15 @@ void DepthSorter::flushDeferred(int width, int height) {
 void DepthSorter::drawNow(const WinPrimitive& primitive, const int region[4]) {
     if (sink_.aborted()) return;
     sink_.setPixelRegion(region[0], region[1], region[2], region[3]);
+    const std::vector<WinVertex>& v = primitive.vertices;
+    if (primitive.kind == WIN_POLYGON && v.size() == 3) {
+        // The common case, drawn as toShapes would turn it (counter-clockwise)
+        // without copying the corners into a shape.
+        if (rowsEqual(v[0].y, v[1].y, v[2].y)) return;
+        const bool clockwise = cross2(v[0], v[1], v[2]) < 0.0;
+        sink_.drawShadedTriangle(v[0], clockwise ? v[2] : v[1], clockwise ? v[1] : v[2]);
+        return;
+    }
     scratch_.clear();
     toShapes(primitive, scratch_);
     // Fragment mode needs neither planes nor outcodes: the shapes are drawn

@@ -130,6 +130,8 @@ public:
 private:
     struct Node;
     bool flatTriangle(const Shape& s) const;
+    // All three window y values on one pixel row (exactly equal for vector output).
+    bool rowsEqual(float y0, float y1, float y2) const;
     void drawRegion(std::vector<WinPrimitive>& list, const int region[4], bool fragmentMode);
     Node* build(std::vector<Shape>& shapes, double eps, const int region[4]);
     void drawTree(const Node* node);

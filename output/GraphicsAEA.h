@@ -290,6 +290,9 @@ private:
     const bool* capability(unsigned cap) const;
     void matricesChanged();
     void updateDerived();
+    // The lights that shine, with their directions and half vectors
+    // normalised once per primitive instead of once per vertex.
+    void prepareLights();
     void lightVertex(WinVertex& v, const float eyeNormal[3], bool backFacing) const;
     void texGen(WinVertex& v, const double eye[4], const float eyeNormal[3]);
     bool clipPrimitive(WinPrimitive& p);
@@ -318,6 +321,15 @@ private:
     // Texture snapshots live until the renderer is destroyed.
     std::vector<std::unique_ptr<WinTexture>> snapshots_;
     std::vector<float> eyeNormals_;
+    struct ActiveLight {
+        const Light* light = nullptr;
+        float L[3] = {0, 0, 0};
+        float H[3] = {0, 0, 0};
+        bool shinyKnown = false, shiny = false;
+    };
+    ActiveLight litLights_[kNumLights];
+    int litCount_ = 0;
+    bool lightsDirty_ = true;  // lights, materials or capabilities changed since prepareLights
     bool textureDirty_ = true;
     int cullingSet_ = -1;
     bool lightingSet_ = false;

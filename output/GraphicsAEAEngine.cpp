@@ -94,9 +94,11 @@ const bool* GraphicsAEA::capability(unsigned cap) const { return const_cast<Grap
 
 void GraphicsAEA::eEnable(unsigned cap) {
     if (bool* b = capability(cap)) *b = true;
+    lightsDirty_ = true;
 }
 void GraphicsAEA::eDisable(unsigned cap) {
     if (bool* b = capability(cap)) *b = false;
+    lightsDirty_ = true;
 }
 bool GraphicsAEA::eIsEnabled(unsigned cap) const {
     const bool* b = capability(cap);
@@ -125,6 +127,7 @@ void GraphicsAEA::eTexCoord(float s, float t) {
 
 void GraphicsAEA::eLight(unsigned light, unsigned pname, const float* params) {
     if (!params || light < aegl::LIGHT0 || light >= aegl::LIGHT0 + kNumLights) return;
+    lightsDirty_ = true;
     Light& l = lights_[light - aegl::LIGHT0];
     switch (pname) {
         case aegl::AMBIENT: copy4(l.ambient, params, false); break;
@@ -139,6 +142,7 @@ void GraphicsAEA::eLight(unsigned light, unsigned pname, const float* params) {
 
 void GraphicsAEA::eMaterial(unsigned face, unsigned pname, const float* params) {
     if (!params) return;
+    lightsDirty_ = true;
     Material* targets[2] = {nullptr, nullptr};
     if (face == aegl::FRONT || face == aegl::FRONT_AND_BACK) targets[0] = &front_;
     if (face == aegl::BACK || face == aegl::FRONT_AND_BACK) targets[1] = &back_;
@@ -162,6 +166,7 @@ void GraphicsAEA::eMaterial(unsigned face, unsigned pname, const float* params) 
 void GraphicsAEA::eColourMaterial(unsigned face, unsigned mode) {
     colourMaterialFace_ = face;
     colourMaterialMode_ = mode;
+    lightsDirty_ = true;
 }
 
 void GraphicsAEA::eLightModel(unsigned pname, const float* params) {
@@ -409,16 +414,20 @@ void GraphicsAEA::eBegin(unsigned mode) {
 
 void GraphicsAEA::eVertex(float x, float y, float z) {
     if (!inBegin_) return;
-    WinVertex v;
-    v.x = x;
-    v.y = y;
-    v.z = z;
-    v.s = texCoord_[0];
-    v.t = texCoord_[1];
-    std::copy(normal_, normal_ + 3, v.normal);
-    std::copy(colour_, colour_ + 4, v.colour);
     try {
-        current_.vertices.push_back(v);
+        WinVertex& v = current_.vertices.emplace_back();
+        v.x = x;
+        v.y = y;
+        v.z = z;
+        v.s = texCoord_[0];
+        v.t = texCoord_[1];
+        v.normal[0] = normal_[0];
+        v.normal[1] = normal_[1];
+        v.normal[2] = normal_[2];
+        v.colour[0] = colour_[0];
+        v.colour[1] = colour_[1];
+        v.colour[2] = colour_[2];
+        v.colour[3] = colour_[3];
     } catch (const std::bad_alloc&) {
         // the vertex is lost
     }
@@ -473,6 +482,41 @@ void GraphicsAEA::texGen(WinVertex& v, const double eye[4], const float eyeNorma
     v.t = static_cast<float>(st[1]);
 }
 
+void GraphicsAEA::prepareLights() {
+    if (!lightsDirty_) return;
+    lightsDirty_ = false;
+    litCount_ = 0;
+    const float* specularC =
+        colourMaterial_ && colourMaterialMode_ == aegl::SPECULAR ? nullptr : front_.specular;
+    for (int l = 0; l < kNumLights - 1; ++l) {
+        if (!lightOn_[l]) continue;
+        const Light& light = lights_[l];
+        ActiveLight& a = litLights_[litCount_++];
+        a.light = &light;
+        a.L[0] = light.position[0];
+        a.L[1] = light.position[1];
+        a.L[2] = light.position[2];
+        if (normalize_) {
+            const float len = std::sqrt(a.L[0] * a.L[0] + a.L[1] * a.L[1] + a.L[2] * a.L[2]);
+            if (len > 0.0f)
+                for (float& x : a.L) x /= len;
+        }
+        a.H[0] = a.L[0];
+        a.H[1] = a.L[1];
+        a.H[2] = a.L[2] + 1.0f;
+        if (normalize_) {
+            const float len = std::sqrt(a.H[0] * a.H[0] + a.H[1] * a.H[1] + a.H[2] * a.H[2]);
+            if (len > 0.0f)
+                for (float& x : a.H) x /= len;
+        }
+        // With the specular colour tracking the vertex colour, whether the
+        // light shines is decided per vertex.
+        a.shinyKnown = specularC != nullptr;
+        a.shiny = specularC && (specularC[0] * light.specular[0] != 0.0f || specularC[1] * light.specular[1] != 0.0f ||
+                                specularC[2] * light.specular[2] != 0.0f);
+    }
+}
+
 void GraphicsAEA::lightVertex(WinVertex& v, const float N[3], bool backFacing) const {
     const bool cm = colourMaterial_;
     const unsigned mode = colourMaterialMode_;
@@ -485,28 +529,20 @@ void GraphicsAEA::lightVertex(WinVertex& v, const float N[3], bool backFacing) c
     float c[3];
     for (int i = 0; i < 3; ++i) c[i] = emission[i] + ambient[i] * modelAmbient_[i];
     const bool flip = twoSide_ && backFacing;
-    for (int l = 0; l < kNumLights - 1; ++l) {
-        if (!lightOn_[l]) continue;
-        const Light& light = lights_[l];
-        float L[3] = {light.position[0], light.position[1], light.position[2]};
-        if (normalize_) {
-            const float len = std::sqrt(L[0] * L[0] + L[1] * L[1] + L[2] * L[2]);
-            if (len > 0.0f)
-                for (float& x : L) x /= len;
-        }
+    for (int l = 0; l < litCount_; ++l) {
+        const ActiveLight& a = litLights_[l];
+        const Light& light = *a.light;
+        const float* L = a.L;
         float d = N[0] * L[0] + N[1] * L[1] + N[2] * L[2];
         if (flip) d = -d;
         d = std::max(d, 0.0f);
         for (int i = 0; i < 3; ++i) c[i] += ambient[i] * light.ambient[i] + diffuse[i] * light.diffuse[i] * d;
-        const bool shiny = specularC[0] * light.specular[0] != 0.0f || specularC[1] * light.specular[1] != 0.0f ||
-                           specularC[2] * light.specular[2] != 0.0f;
+        const bool shiny = a.shinyKnown ? a.shiny
+                                        : specularC[0] * light.specular[0] != 0.0f ||
+                                              specularC[1] * light.specular[1] != 0.0f ||
+                                              specularC[2] * light.specular[2] != 0.0f;
         if (d != 0.0f && shiny) {
-            float H[3] = {L[0], L[1], L[2] + 1.0f};
-            if (normalize_) {
-                const float len = std::sqrt(H[0] * H[0] + H[1] * H[1] + H[2] * H[2]);
-                if (len > 0.0f)
-                    for (float& x : H) x /= len;
-            }
+            const float* H = a.H;
             float s = N[0] * H[0] + N[1] * H[1] + N[2] * H[2];
             if (flip) s = -s;
             s = std::max(s, 0.0f);
@@ -536,15 +572,22 @@ void GraphicsAEA::finishPrimitive(WinPrimitive& p) {
         WinVertex& v = vs[i];
         float* n = needNormals ? &normals[3 * i] : nullptr;
         if (n) {
-            const float in[4] = {v.normal[0], v.normal[1], v.normal[2], 0.0f};
-            float out[4];
-            MatrixStack::rowTransform(in, inverseModelView_, out);
+            // The normal as a row vector times the inverse model-view matrix
+            // (MatrixStack::rowTransform, written out: it runs for every vertex).
+            const double* im = inverseModelView_;
+            const float nx = v.normal[0], ny = v.normal[1], nz = v.normal[2], nw = 0.0f;
+            float out[3];
+            for (int col = 0; col < 3; ++col)
+                out[col] = static_cast<float>(nx * im[4 * col] + ny * im[4 * col + 1] + nz * im[4 * col + 2] +
+                                              nw * im[4 * col + 3]);
             if (normalize_) {
                 const float len = std::sqrt(out[0] * out[0] + out[1] * out[1] + out[2] * out[2]);
                 if (len > 0.0f)
                     for (int k = 0; k < 3; ++k) out[k] /= len;
             }
-            std::copy(out, out + 3, n);
+            n[0] = out[0];
+            n[1] = out[1];
+            n[2] = out[2];
         }
         if (texturing) {
             double eye[4] = {0, 0, 0, 1};
@@ -563,9 +606,16 @@ void GraphicsAEA::finishPrimitive(WinPrimitive& p) {
         const double cz = m[2] * x + m[6] * y + m[10] * z + m[14];
         double cw = m[3] * x + m[7] * y + m[11] * z + m[15];
         if (cw == 0.0) cw = 1.0;
-        v.x = static_cast<float>(vp[0] + (1.0 + cx / cw) * vp[2] * 0.5);
-        v.y = static_cast<float>(vp[1] + (1.0 + cy / cw) * vp[3] * 0.5);
-        v.z = static_cast<float>((1.0 + cz / cw) * 0.5);
+        if (cw == 1.0) {
+            // Orthographic views: dividing by 1 changes nothing.
+            v.x = static_cast<float>(vp[0] + (1.0 + cx) * vp[2] * 0.5);
+            v.y = static_cast<float>(vp[1] + (1.0 + cy) * vp[3] * 0.5);
+            v.z = static_cast<float>((1.0 + cz) * 0.5);
+        } else {
+            v.x = static_cast<float>(vp[0] + (1.0 + cx / cw) * vp[2] * 0.5);
+            v.y = static_cast<float>(vp[1] + (1.0 + cy / cw) * vp[3] * 0.5);
+            v.z = static_cast<float>((1.0 + cz / cw) * 0.5);
+        }
     }
 
     bool backFacing = false;
@@ -591,8 +641,10 @@ void GraphicsAEA::finishPrimitive(WinPrimitive& p) {
         }
         backFacing = nz < 0.0;
     }
-    if (lit)
+    if (lit) {
+        prepareLights();
         for (size_t i = 0; i < vs.size(); ++i) lightVertex(vs[i], &normals[3 * i], backFacing);
+    }
 
     // Vertices closer than 0.01 pixel in x and y become one (the nearer).
     const bool merges = p.kind == WIN_POLYGON || (p.kind == WIN_LINES && vs.size() == 2);
@@ -606,7 +658,8 @@ void GraphicsAEA::finishPrimitive(WinPrimitive& p) {
                 if (vs[i].z < vs[out - 1].z) vs[out - 1] = vs[i];
                 continue;
             }
-            vs[out++] = vs[i];
+            if (out != i) vs[out] = vs[i];
+            ++out;
         }
         vs.resize(out);
         while (vs.size() > 1 && close(vs.front(), vs.back())) {
@@ -626,9 +679,8 @@ void GraphicsAEA::finishPrimitive(WinPrimitive& p) {
     if (!clipPrimitive(p)) return;
 
     if (fragmentMode) {
-        int region[4] = {0, 0, imageWidth, imageHeight};
-        if (scissorTest_) std::copy(scissor_, scissor_ + 4, region);
-        sorter_.drawNow(p, region);
+        const int full[4] = {0, 0, imageWidth, imageHeight};
+        sorter_.drawNow(p, scissorTest_ ? scissor_ : full);
     } else {
         try {
             sorter_.defer(WinPrimitive(p));

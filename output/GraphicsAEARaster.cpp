@@ -372,6 +372,28 @@ void GraphicsAEARaster::spanRow(int row, const float* left, const float* right, 
     if (x0 >= x1) return;
     if (x0 > xl)
         for (int k = 1; k < count; ++k) v[k] += step[k] * float(x0 - xl);
+    if (!tex && records_) {
+        // Untextured spans into the fragment store: what writePixel does,
+        // without its region test (the callers keep rows and columns inside
+        // the region) and with the alpha byte made once.
+        const unsigned char a = toByte(alpha);
+        const bool plain = a == 255 && depthTest_;
+        Fragment* line = &records_[size_t(row) * size_t(imageWidth)];
+        float z = v[QZ], cr = v[QR], cg = v[QG], cb = v[QB];
+        const float dz = step[QZ], dr = step[QR], dg = step[QG], db = step[QB];
+        for (int x = x0; x < x1; ++x, z += dz, cr += dr, cg += dg, cb += db) {
+            const unsigned char rgba[4] = {toByte(cr), toByte(cg), toByte(cb), a};
+            Fragment& p = line[x];
+            if (plain && !p.next) {
+                if (z > p.depth) continue;
+                p.depth = z;
+                std::memcpy(p.rgba, rgba, 4);
+                continue;
+            }
+            insertFragment(p, rgba, z, depthTest_);
+        }
+        return;
+    }
     for (int x = x0; x < x1; ++x) {
         float c[3] = {v[QR], v[QG], v[QB]};
         if (tex) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <new>
 
 #include "link/RecordFile.h"
@@ -10,6 +11,8 @@
 #include "output/PngCodec.h"
 
 namespace {
+
+constexpr size_t kStreamBuffer = size_t(256) << 10;
 
 // Halves an image rendered at twice the size: each channel the rounded mean
 // of its 2 x 2 block.  An odd last row or column is dropped.
@@ -96,9 +99,16 @@ bool writeRasterFile(int type, const RasterImage& image, const std::string& path
 
     // Written beside the target and moved over it when complete: a failed
     // write (full disk, a directory in the way) keeps the previous picture.
+    // A large stream buffer: the encoders hand over a few kilobytes at a
+    // time, and a picture of several megabytes would otherwise cost a system
+    // call for each of them.  Declared before the file, which may still
+    // close its stream when it goes.
+    // Without memory for it the stream's own buffer does.
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kStreamBuffer]);
     recordfile::ReplacingFile file;
     std::FILE* f = file.OpenStream(path.c_str());
     if (!f) return false;
+    if (buffer) std::setvbuf(f, buffer.get(), _IOFBF, kStreamBuffer);
     bool ok = false;
     switch (type) {
         case RASTER_PNG: ok = writePngRows(f, width, height, rows.data()); break;

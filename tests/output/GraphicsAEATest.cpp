@@ -140,6 +140,23 @@ TEST(SoftwareEngine, LightingFollowsTheFixedFunctionFormula) {
     EXPECT_NEAR(a.colour[2], 1.0f, 1e-6);
     const WinVertex& b = r.triangles[0].v[1];
     EXPECT_NEAR(b.colour[1], 0.2f * 0.3f + 0.2f * float(std::sqrt(0.5)), 1e-5);
+    // Lights changed between primitives light the next one: light 0 turned
+    // to the side leaves only the ambient part, a second light from above
+    // brings the diffuse part back.
+    const float side[4] = {1, 0, 0, 0}, white[4] = {1, 1, 1, 1};
+    r.eLight(aegl::LIGHT0, aegl::POSITION, side);
+    auto lit = [&r] {
+        r.triangles.clear();
+        r.eNormal(0, 0, 1);
+        r.polygon({{10, 10}, {50, 10}, {10, 50}});
+        return r.triangles.empty() ? -1.0f : r.triangles[0].v[0].colour[1];
+    };
+    EXPECT_NEAR(lit(), 0.2f * 0.3f, 1e-5);
+    r.eLight(aegl::LIGHT0 + 1, aegl::POSITION, up);
+    r.eLight(aegl::LIGHT0 + 1, aegl::DIFFUSE, white);
+    EXPECT_NEAR(lit(), 0.2f * 0.3f, 1e-5) << "light 1 is still off";
+    r.eEnable(aegl::LIGHT0 + 1);
+    EXPECT_NEAR(lit(), 0.2f * 0.3f + 0.2f, 1e-5);
 }
 
 // ---- clipping, texturing, depth ----------------------------------------------------------
