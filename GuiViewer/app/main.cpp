@@ -48,6 +48,14 @@ bool IsSceneFile(const QString& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The usage is printed before the application object exists, so that it
+    // needs no display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     int layout = 0, maximize = -1, width = 1100, height = 800;
     QString snapshot, menu;

@@ -8,7 +8,11 @@
 #include <QElapsedTimer>
 #include <cstdio>
 
+#include <QAction>
+
+#include "GuiViewer/src/ViewUtilities.h"
 #include "GuiViewer/src/ViewerQtWidget.h"
+#include "GuiViewer/src/ViewerWindow.h"
 #include "GuiViewer/src/ViewportCaption.h"
 #include "GuiViewer/src/ViewportSplitter.h"
 #include "viewer/ViewerExports.h"
@@ -40,6 +44,27 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "consumer: cannot load %s\n", argv[1]);
             status = 1;
         }
+    }
+    // The viewer window of the GUI layer, with its tool bars, on a
+    // connection of its own.
+    if (status == 0) {
+        int w[2];
+        if (socketpair(AF_UNIX, SOCK_STREAM, 0, w) != 0) return 1;
+        {
+            ViewerWindow window(w[1], w[1], nullptr, "Viewer Window", {}, ViewerWindow::StandardApplication);
+            window.resize(500, 400);
+            window.show();
+            QElapsedTimer clock;
+            clock.start();
+            while (clock.elapsed() < 300) app.processEvents();
+            auto* rotate = window.findChild<QAction*>("Rotate");
+            if (!window.getViewer() || !rotate || ViewUtilities::getViewNumberForCurrentViewport() != "1") {
+                std::fprintf(stderr, "consumer: viewer window not built\n");
+                status = 1;
+            }
+        }
+        close(w[0]);
+        close(w[1]);
     }
     close(fds[0]);
     close(fds[1]);
