@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "GuiTestSupport.h"
+#include "HostMainWindowFixture.h"
 #include "GuiViewer/app/HostMainWindow.h"
 #include "GuiViewer/app/HostPicking.h"
 #include "GuiViewer/app/ParamPanel.h"
@@ -274,29 +275,18 @@ TEST_F(HighlightViewerTest, ShowsTheHighlightsOfTheShownSelection) {
 // guiviewer's participants: the object tree, the parameter panel (the
 // objects whose point it holds) and the popup of the objects under the
 // pointer, with clicks in the docks switching the shown selection.
-class GuiviewerSelectionTest : public ::testing::Test {
+class GuiviewerSelectionTest : public guitest::HostMainWindowFixture {
 protected:
     void SetUp() override {
-        if (!testsupport::HaveDisplay()) GTEST_SKIP() << "no X display";
-        engine = std::make_unique<EngineProcess>();
-        host = std::make_unique<HostMainWindow>(engine.get());
-        coordinator = new SelectionCoordinator(host.get());
-        host->resize(900, 700);
-        host->show();
         // Two meshes in the same place: a pick has both under the pointer.
-        for (const char* d : {"rotor", "stator"}) ASSERT_TRUE(engine->addMesh(d, guitest::Tetrahedron()));
-        auto camera = engine->requestCamera("");
-        ASSERT_TRUE(guitest::Await(camera) && camera.get().ok);
-        QCoreApplication::processEvents();  // the tree reads the objects
+        StartHost({"rotor", "stator"});
+        if (!Ready()) return;
         tree = host->treeView();
         panel = host->picking()->paramPanel();
         ASSERT_NE(panel, nullptr);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(host.get()));
     }
-    void TearDown() override {
-        host.reset();
-        engine.reset();
-    }
+    void BeforeShow() override { coordinator = new SelectionCoordinator(host.get()); }
     Set Highlighted() {
         Set out;
         for (const char* d : {"rotor", "stator"}) {
@@ -318,8 +308,6 @@ protected:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, mods, list->visualItemRect(rows[0]).center());
     }
 
-    std::unique_ptr<EngineProcess> engine;
-    std::unique_ptr<HostMainWindow> host;
     SelectionCoordinator* coordinator = nullptr;  // owned by host
     TreeView* tree = nullptr;
     ParamPanel* panel = nullptr;

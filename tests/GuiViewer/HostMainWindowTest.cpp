@@ -23,6 +23,7 @@
 #include <QTreeWidget>
 
 #include "GuiTestSupport.h"
+#include "HostMainWindowFixture.h"
 #include "GuiViewer/app/HostMainWindow.h"
 #include "GuiViewer/app/ParamPanel.h"
 #include "GuiViewer/app/SaveImageDialog.h"
@@ -38,30 +39,8 @@ namespace {
 
 using guitest::Await;
 
-class HostMainWindowTest : public ::testing::Test {
+class HostMainWindowTest : public guitest::HostMainWindowFixture {
 protected:
-    void SetUp() override {
-        if (!testsupport::HaveDisplay()) GTEST_SKIP() << "no X display";
-        engine = std::make_unique<EngineProcess>();
-        host = std::make_unique<HostMainWindow>(engine.get());
-        viewer = host->viewer();
-        ASSERT_NE(viewer, nullptr);
-        host->resize(900, 700);
-        host->show();
-        ASSERT_TRUE(engine->addMesh("tet", guitest::Tetrahedron()));
-        ASSERT_TRUE(Sync());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return viewer->windowWidth > 100 && viewer->windowHeight > 100; }, 10000));
-    }
-    void TearDown() override {
-        host.reset();
-        engine.reset();
-    }
-    bool Sync() {
-        auto f = engine->requestCamera("");
-        const bool ok = Await(f) && f.get().ok;
-        QCoreApplication::processEvents();  // the main window's read-back
-        return ok;
-    }
     ViewportCaption* caption(int n) { return host->viewerWindow()->getViewerWidget()->getSplitter()->caption(n); }
     bool Shown(int n) { return caption(n)->isVisibleTo(host.get()); }
     QComboBox* LayoutSelector() {
@@ -79,9 +58,6 @@ protected:
         return scratch + "/" + name;
     }
 
-    std::unique_ptr<EngineProcess> engine;
-    std::unique_ptr<HostMainWindow> host;
-    vkoViewer* viewer = nullptr;
     std::string scratch;
 };
 

@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include "GuiTestSupport.h"
+#include "HostMainWindowFixture.h"
 #include "GuiViewer/app/HostMainWindow.h"
 #include "GuiViewer/app/HostPickHandler.h"
 #include "GuiViewer/app/HostPicking.h"
@@ -25,19 +26,11 @@ namespace {
 
 using guitest::Await;
 
-class HostPickingTest : public ::testing::Test {
+class HostPickingTest : public guitest::HostMainWindowFixture {
 protected:
     void SetUp() override {
-        if (!testsupport::HaveDisplay()) GTEST_SKIP() << "no X display";
-        engine = std::make_unique<EngineProcess>();
-        host = std::make_unique<HostMainWindow>(engine.get());
-        viewer = host->viewer();
-        ASSERT_NE(viewer, nullptr);
-        host->resize(900, 700);
-        host->show();
-        ASSERT_TRUE(engine->addMesh("tet", guitest::Tetrahedron()));
-        ASSERT_TRUE(Sync());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return viewer->windowWidth > 100 && viewer->windowHeight > 100; }, 10000));
+        HostMainWindowFixture::SetUp();
+        if (!Ready()) return;
         host->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(host.get()));
         QTest::qWait(GLWindow::kActivationClickMs + 50);
@@ -47,16 +40,6 @@ protected:
         ASSERT_NE(handler, nullptr);
         host->viewerWindow()->setMode(ViewerWindow::PickingMode);
     }
-    void TearDown() override {
-        host.reset();
-        engine.reset();
-    }
-    bool Sync() {
-        auto f = engine->requestCamera("");
-        const bool ok = Await(f) && f.get().ok;
-        QCoreApplication::processEvents();
-        return ok;
-    }
     void click(QPoint at) {
         QTest::mouseClick(gl, Qt::LeftButton, {}, at);
         QCoreApplication::processEvents();
@@ -65,9 +48,6 @@ protected:
     QPoint corner() const { return QPoint(6, gl->height() - 6); }
     QString info() const { return handler->infoLabel() ? handler->infoLabel()->text() : QString(); }
 
-    std::unique_ptr<EngineProcess> engine;
-    std::unique_ptr<HostMainWindow> host;
-    vkoViewer* viewer = nullptr;
     GLWindow* gl = nullptr;
     HostPickHandler* handler = nullptr;
 };
