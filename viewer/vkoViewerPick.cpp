@@ -159,6 +159,10 @@ void vkoViewer::ReportPick(int type) {
 }
 
 void vkoViewer::SetPickMode(int mode, bool insideOnly, float floodAngleDegrees) {
+    // A host that changes the mode from inside a pick report (for example
+    // back to viewing when point picking ends) means the mode after the
+    // pick: the running pick action puts this one back, not its own copy.
+    savedPickMode = mode;
     LeavePolygonSelection();
     pickInsideOnly = insideOnly;
     if (std::isfinite(floodAngleDegrees)) floodAngle = std::clamp(floodAngleDegrees, 0.0f, 180.0f);

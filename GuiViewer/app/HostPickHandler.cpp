@@ -45,8 +45,8 @@ bool HostPickHandler::fillPanel(ParamWgt* widget, const std::vector<float>& posi
     if (position.size() == 3 && position != noPoint()) {
         panel->setPoint(position);
         show("Point" + PointText(position));
-        // Once the pick that reports is over: the interpreter restores its
-        // own pick mode when it ends and would undo a change made now.
+        // Once the pick that reports is over: going back to viewing rebinds
+        // the mouse, which is better not done inside the mouse's own event.
         QMetaObject::invokeMethod(this, [this] { revertPickMode(); }, Qt::QueuedConnection);
     }
     return true;

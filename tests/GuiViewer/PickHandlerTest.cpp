@@ -49,8 +49,8 @@ protected:
         selected.push_back({o, {}, w, p, next, area});
         if (w) {
             pickedIntoWidget = p;
-            // After the report: the interpreter puts its pick mode back once
-            // the pick that reports has ended.
+            // After the report, as guiviewer does: going back to viewing
+            // rebinds the mouse, not done inside the mouse's own event.
             QMetaObject::invokeMethod(this, [this] { revertPickMode(); }, Qt::QueuedConnection);
         }
     }

@@ -1,6 +1,7 @@
 // The pointer interpreter: its decisions on a window-less viewer driven
 // through a scripted window (clock under test control), and picking end to
 // end with real Qt events on the GL window under X.
+#include <functional>
 #include <gtest/gtest.h>
 
 #include <QMouseEvent>
@@ -34,6 +35,7 @@ struct Notifications {
     float lastPoint[3] = {0, 0, 0};
     std::vector<int> movedIds;
     float moved[3] = {0, 0, 0};
+    std::function<void()> onPoint;  // runs inside the point report
     void clear() { *this = Notifications(); }
 } notes;
 }  // namespace
@@ -43,6 +45,7 @@ void DmeshPickedObject(int count, const PickRecord* records) {
 }
 void DmeshPickedPoint(const float* point, int code) {
     notes.points.emplace_back(point != nullptr, code);
+    if (notes.onPoint) notes.onPoint();
     if (point)
         for (int i = 0; i < 3; ++i) notes.lastPoint[i] = point[i];
 }
@@ -575,6 +578,18 @@ TEST_F(MousePickTest, PointPickReportsTheObjectAndASurfacePoint) {
     ASSERT_EQ(notes.objects.size(), 1u);
     EXPECT_TRUE(notes.objects[0].empty());
     EXPECT_EQ(notes.points[0], std::make_pair(false, 14));
+}
+
+TEST_F(MousePickTest, APickModeSetInsideTheReportOutlivesThePick) {
+    addGrid("grid");
+    viewer->SetPickMode(3, false, 0);
+    // The host ends its picking from inside the report, back to no picking.
+    notes.onPoint = [this] { viewer->SetPickMode(5, false, 0); };
+    send(QEvent::MouseButtonDblClick, pixelOf(0.35f, 0.6f, 0.0f), Qt::RightButton, Qt::RightButton,
+         Qt::ShiftModifier | Qt::ControlModifier);
+    ASSERT_EQ(notes.points.size(), 1u);
+    EXPECT_EQ(viewer->interpreterPickMode, 5);
+    notes.onPoint = nullptr;
 }
 
 TEST_F(MousePickTest, RectanglePickReportsTheFacesItTouchesOrHolds) {
