@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QTimer>
 #include <QToolBar>
 
 #include "GuiViewer/src/ViewUtilities.h"
@@ -216,7 +217,12 @@ ViewerWindow::ViewerWindow(int readSocket, int writeSocket, QWidget* parent, con
                                                                     : LOGO_KRV);
         v->viewportClickedCallback = &ViewerWindow::viewportClicked;
         v->viewChangedCallback = &ViewerWindow::viewChanged;
+        if (v->glWindow) v->glWindow->installEventFilter(this);
     }
+    cameraFlushTimer = new QTimer(this);
+    cameraFlushTimer->setSingleShot(true);
+    cameraFlushTimer->setInterval(50);
+    connect(cameraFlushTimer, &QTimer::timeout, this, &ViewerWindow::flushSkippedCamera);
 
     connect(viewerWidget, &ViewerQtWidget::viewportActivated, this, &ViewerWindow::setViewport);
     connect(viewerWidget, &ViewerQtWidget::viewportMaximized, this, &ViewerWindow::setMaximizedViewport);
@@ -536,7 +542,37 @@ void ViewerWindow::viewChanged(vkoViewer* viewer) {
     ViewerWindow* w = g_window;
     if (!w || !viewer || viewer != w->getViewer()) return;
     RemoteEngineInterface* r = Remote();
-    if (r && !r->isActive()) w->updateCameraFromViewer();
+    if (!r) return;
+    if (r->isActive()) {
+        w->cameraReportSkipped = true;
+        return;
+    }
+    w->cameraReportSkipped = false;
+    w->updateCameraFromViewer();
+}
+
+bool ViewerWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Only the user's own gestures: a camera the engine process set itself
+    // while busy must not be sent back as a user-specified one.
+    const QEvent::Type t = event->type();
+    if ((t == QEvent::MouseButtonRelease || t == QEvent::Wheel || t == QEvent::KeyRelease) && cameraReportSkipped) {
+        cameraFlushTries = 0;
+        cameraFlushTimer->start();
+    }
+    return WorkspaceWindow::eventFilter(watched, event);
+}
+
+void ViewerWindow::flushSkippedCamera() {
+    if (!cameraReportSkipped) return;
+    RemoteEngineInterface* r = Remote();
+    if (!r) return;
+    if (r->isActive()) {
+        // Give up after about ten seconds of an engine process that stays busy.
+        if (++cameraFlushTries < 200) cameraFlushTimer->start();
+        return;
+    }
+    cameraReportSkipped = false;
+    updateCameraFromViewer();
 }
 
 // ---- small slots
@@ -574,6 +610,10 @@ void ViewerWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void ViewerWindow::keyReleaseEvent(QKeyEvent* event) {
+    if (cameraReportSkipped) {
+        cameraFlushTries = 0;
+        cameraFlushTimer->start();
+    }
     vkoViewer* v = getViewer();
     if (qEnvironmentVariableIsSet("QOR_VIEWER_KEYS")) {
         if (v && v->glWindow) v->glWindow->keyPressed(event);

@@ -184,8 +184,17 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    // The end of a mouse or wheel gesture in the drawing window.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // A view change reported while the engine process was busy is not sent;
+    // once the user's gesture has ended, the camera is sent as soon as the
+    // engine process is idle, so that it ends with the camera the user sees.
+    void flushSkippedCamera();
+    bool cameraReportSkipped = false;
+    int cameraFlushTries = 0;
+    class QTimer* cameraFlushTimer = nullptr;
     // Viewport activation shared by the slots, the keys, updatePDL and the
     // viewport-click handler.
     void activateViewport(int n);
