@@ -83,11 +83,8 @@ PickHandler* PickHandler::registeredHandler() { return registered; }
 std::vector<float> PickHandler::noPoint() { return std::vector<float>(3, std::numeric_limits<float>::max()); }
 
 QString PickHandler::pathFromViewerName(const QString& name) {
-    const int first = name.indexOf(':');
-    const int last = name.lastIndexOf(':');
-    const int secondLast = last > 0 ? name.lastIndexOf(':', last - 1) : -1;
-    if (first < 0 || secondLast <= first) return QString();
-    return "/" + name.mid(first + 1, secondLast - first - 1);
+    QString domain, path;
+    return ViewerWindow::splitViewerName(name, domain, path) ? path : QString();
 }
 
 void PickHandler::setPickType(PickType type) {

@@ -55,6 +55,10 @@ public:
     static const QStringList& defaultViewNames();
     static const QStringList& layoutNames();
     static int layoutIndex(const QString& layoutName);
+    // Splits an engine object name "domain:TYPE:name:instance:frame" into its
+    // domain and command-language path "/TYPE:name"; false when it has too
+    // few colons.
+    static bool splitViewerName(const QString& name, QString& domain, QString& path);
 
     vkoViewer* getViewer() const;
     ViewerQtWidget* getViewerWidget() const { return viewerWidget; }

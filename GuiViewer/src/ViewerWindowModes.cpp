@@ -45,18 +45,6 @@ constexpr int kLeft = 1;
 constexpr int kCtrlLeft = 0x200 | kLeft;
 const char kAllDomains[] = "__ALL DOMAINS__";
 
-// Splits an engine object name "domain:TYPE:name:instance:frame" into its
-// domain and command-language path; false when it has too few colons.
-bool SplitViewerName(const QString& name, QString& domain, QString& path) {
-    const int p = name.indexOf(':');
-    const int l1 = name.lastIndexOf(':');
-    const int l2 = l1 > 0 ? name.lastIndexOf(':', l1 - 1) : -1;
-    if (p < 0 || l2 <= p) return false;
-    domain = name.left(p);
-    path = "/" + name.mid(p + 1, l2 - p - 1);
-    return true;
-}
-
 bool InstanceAndFrameSupported(int instance, const QString& frame) {
     return instance == -1 && (frame.isEmpty() || frame == "Cartesian");
 }
@@ -356,36 +344,50 @@ bool ViewerWindow::isPickRecordVisible(const PickRecord& record) const {
     return o && o->visibility;
 }
 
-std::vector<QString> ViewerWindow::getMatchingViewerNames(const QString& path, const QString& domain, int instance,
-                                                          const QString& frame) const {
+namespace {
+
+// The names of the engine objects whose domain and command-language path
+// match, in object id order.
+template <class PathMatches>
+std::vector<QString> MatchingViewerNames(vkoViewer* v, const QString& domain, int instance, const QString& frame,
+                                         PathMatches pathMatches) {
     std::vector<QString> out;
-    vkoViewer* v = getViewer();
     if (!v || !InstanceAndFrameSupported(instance, frame)) return out;
     for (const auto& [id, o] : v->objectsById) {
         const QString name = QString::fromStdString(o->objectname);
         QString d, p;
-        if (!SplitViewerName(name, d, p)) continue;
-        if (p == path && (domain == kAllDomains || domain == d)) out.push_back(name);
+        if (!ViewerWindow::splitViewerName(name, d, p)) continue;
+        if ((domain == kAllDomains || domain == d) && pathMatches(p)) out.push_back(name);
     }
     return out;
+}
+
+}  // namespace
+
+bool ViewerWindow::splitViewerName(const QString& name, QString& domain, QString& path) {
+    const int p = name.indexOf(':');
+    const int l1 = name.lastIndexOf(':');
+    const int l2 = l1 > 0 ? name.lastIndexOf(':', l1 - 1) : -1;
+    if (p < 0 || l2 <= p) return false;
+    domain = name.left(p);
+    path = "/" + name.mid(p + 1, l2 - p - 1);
+    return true;
+}
+
+std::vector<QString> ViewerWindow::getMatchingViewerNames(const QString& path, const QString& domain, int instance,
+                                                          const QString& frame) const {
+    return MatchingViewerNames(getViewer(), domain, instance, frame, [&](const QString& p) { return p == path; });
 }
 
 std::vector<QString> ViewerWindow::getMatchingViewerNamesByType(const QString& parentPath, const QString& type,
                                                                 const QString& domain, int instance,
                                                                 const QString& frame) const {
-    std::vector<QString> out;
-    vkoViewer* v = getViewer();
-    if (!v || !InstanceAndFrameSupported(instance, frame)) return out;
-    for (const auto& [id, o] : v->objectsById) {
-        const QString name = QString::fromStdString(o->objectname);
-        QString d, p;
-        if (!SplitViewerName(name, d, p)) continue;
+    return MatchingViewerNames(getViewer(), domain, instance, frame, [&](const QString& p) {
         QString parent, last, objectType, objectName;
         QStringUtils::splitRelativePathName(p, parent, last);
         QStringUtils::splitObjectTypeAndName(last, objectType, objectName);
-        if (parent == parentPath && objectType == type && (domain == kAllDomains || domain == d)) out.push_back(name);
-    }
-    return out;
+        return parent == parentPath && objectType == type;
+    });
 }
 
 // ---- face highlight meshes
